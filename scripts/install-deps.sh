@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs every Debian/Ubuntu package Veilmark needs to build, run and test.
+# This is the project's single package list. Safe to run again: packages that are
+# already installed are skipped, and apt-get is not called at all when nothing is missing.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config git
+  # Qt 6 and QML run-time modules
+  qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools
+  qt6-tools-dev qt6-l10n-tools libqt6svg6-dev qt6-5compat-dev
+  qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
+  qml6-module-qtquick-templates qml6-module-qtqml-workerscript qml6-module-qtquick-window
+  qml6-module-qtquick-dialogs qml6-module-qt5compat-graphicaleffects qml6-module-qttest
+  qml6-module-qtqml
+  # platform libraries
+  libpam0g-dev libsecret-1-dev libglib2.0-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev libxcb-util-dev
+  # tests and benchmarks
+  libgtest-dev libbenchmark-dev util-linux attr libcap2-bin
+  xvfb xauth openbox xdotool x11-apps xterm x11-xserver-utils x11-utils imagemagick
+  dbus dbus-x11 python3-dbusmock python3-gi fprintd libpam-wrapper
+  gnome-keyring libsecret-tools
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// What an activity-log entry records; the raw value is the case name.
+enum class LogEventKind
+{
+    appUnlocked,
+    appRelocked,
+    appAuthFailed,
+    folderUnlocked,
+    folderRelocked,
+    folderAuthFailed,
+    systemRelock,
+    error,
+};
+
+QString rawValue(LogEventKind kind);
+std::optional<LogEventKind> logEventKindFromRawValue(const QString& raw);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+// One protected folder, identified by its random id; `path` is absolute and standardized.
+struct ProtectedFolder
+{
+    Q_GADGET
+    Q_PROPERTY(QUuid id MEMBER id)
+    Q_PROPERTY(QString path MEMBER path)
+    Q_PROPERTY(QString name MEMBER name)
+    Q_PROPERTY(bool enabled MEMBER enabled)
+    Q_PROPERTY(bool isLocked MEMBER isLocked)
+    Q_PROPERTY(qint64 unlockMinutes MEMBER unlockMinutes)
+
+public:
+    QUuid id;
+    QString path;
+    QString name;
+    bool enabled = true;
+    bool isLocked = true;
+    qint64 unlockMinutes = 10;
+
+    QJsonObject toJson() const;
+    static std::optional<ProtectedFolder> fromJson(const QJsonValue& value);
+
+    friend bool operator==(const ProtectedFolder&, const ProtectedFolder&) = default;
+};
+
+size_t qHash(const ProtectedFolder& folder, size_t seed = 0);

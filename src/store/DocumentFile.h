@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Whole-file reads and atomic replacement of Veilmark's JSON documents.
+class DocumentFile
+{
+public:
+    // Larger files are not ours to load: they are treated as unreadable instead of
+    // letting a hostile document exhaust memory.
+    static constexpr qint64 MaxSize = 64 * 1024 * 1024;
+
+    static std::optional<QByteArray> read(const QString& path);
+    // Writes to a temporary file and renames it over `path`, so a reader or a crash sees
+    // either the old or the new document, never a mix.
+    static bool write(const QString& path, const QByteArray& bytes);
+    // A process killed mid-write leaves its temporary file ("<name>.XXXXXX") behind; the next
+    // load clears them. Veilmark runs once per session, so no other writer owns them.
+    static void removeLeftovers(const QString& path);
+};

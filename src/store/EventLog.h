@@ -1,0 +1,36 @@
+#pragma once
+
+#include "model/LogEvent.h"
+
+#include <QList>
+#include <QObject>
+
+// The local activity log, newest first, mirrored to events.json after every record and clear.
+class EventLog : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QList<LogEvent> events READ events NOTIFY eventsChanged)
+
+public:
+    static constexpr qint64 cap = 500;
+
+    explicit EventLog(QObject* parent = nullptr);
+
+    const QList<LogEvent>& events() const { return m_events; }
+    QString filePath() const;
+
+    void load();
+    void record(LogEventKind kind, const QString& subject, const QString& detail);
+    void clear();
+    void save();
+
+    // The compact JSON array of events.json.
+    static QByteArray encode(const QList<LogEvent>& events);
+    static std::optional<QList<LogEvent>> decode(const QByteArray& bytes);
+
+signals:
+    void eventsChanged();
+
+private:
+    QList<LogEvent> m_events;
+};
