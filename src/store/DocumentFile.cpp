@@ -3,7 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 std::optional<QByteArray> DocumentFile::read(const QString& path)
 {
@@ -16,16 +21,37 @@ std::optional<QByteArray> DocumentFile::read(const QString& path)
     return bytes;
 }
 
-bool DocumentFile::write(const QString& path, const QByteArray& bytes)
+namespace {
+bool writeAll(int fd, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        left -= n;
     }
-    return file.commit();
+    return true;
+}
+} // namespace
+
+bool DocumentFile::write(const QString& path, const QByteArray& bytes, Durability durability)
+{
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temporary = target + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, bytes) && (durability == Durability::Cached || ::fdatasync(fd) == 0);
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temporary.constData(), target.constData()) == 0)
+        return true;
+    ::unlink(temporary.constData());
+    return false;
 }
 
 void DocumentFile::removeLeftovers(const QString& path)

@@ -29,15 +29,20 @@ void EventLog::load()
         return;
     // Taken as stored: a long file is trimmed by the next record, not here.
     m_events = std::move(*events);
+    m_encoded.clear();
+    for (const LogEvent& event : std::as_const(m_events))
+        m_encoded.append(encodeEvent(event));
     emit eventsChanged();
 }
 
 void EventLog::record(LogEventKind kind, const QString& subject, const QString& detail)
 {
     m_events.prepend(LogEvent{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), kind, subject, detail});
+    m_encoded.prepend(encodeEvent(m_events.constFirst()));
     emit eventsChanged();
     if (m_events.size() > cap) {
         m_events.resize(cap);
+        m_encoded.resize(cap);
         emit eventsChanged();
     }
     save();
@@ -46,18 +51,29 @@ void EventLog::record(LogEventKind kind, const QString& subject, const QString& 
 void EventLog::clear()
 {
     m_events.clear();
+    m_encoded.clear();
     emit eventsChanged();
     save();
 }
 
 void EventLog::save()
 {
-    DocumentFile::write(filePath(), encode(m_events));
+    // The log is rewritten on every event; a power cut may cost the latest ones, a crash never.
+    DocumentFile::write(filePath(), '[' + m_encoded.join(',') + ']', DocumentFile::Durability::Cached);
+}
+
+QByteArray EventLog::encodeEvent(const LogEvent& event)
+{
+    return QJsonDocument(event.toJson()).toJson(QJsonDocument::Compact);
 }
 
 QByteArray EventLog::encode(const QList<LogEvent>& events)
 {
-    return QJsonDocument(JsonFields::encodeArray(events)).toJson(QJsonDocument::Compact);
+    QList<QByteArray> encoded;
+    encoded.reserve(events.size());
+    for (const LogEvent& event : events)
+        encoded.append(encodeEvent(event));
+    return '[' + encoded.join(',') + ']';
 }
 
 std::optional<QList<LogEvent>> EventLog::decode(const QByteArray& bytes)

@@ -32,5 +32,10 @@ signals:
     void eventsChanged();
 
 private:
+    static QByteArray encodeEvent(const LogEvent& event);
+
     QList<LogEvent> m_events;
+    // The compact JSON of each event, index for index: events never change once recorded, so
+    // a record encodes one event instead of all 500.
+    QList<QByteArray> m_encoded;
 };

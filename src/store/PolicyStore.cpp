@@ -62,7 +62,9 @@ void PolicyStore::save()
     if (m_isLoading)
         return;
     // A failed write leaves memory authoritative; the next successful save catches the file up.
-    DocumentFile::write(filePath(), PolicySnapshot{m_apps, m_folders, m_settings}.encode());
+    // The policy is written rarely and losing it would silently drop protection, so it is synced.
+    DocumentFile::write(filePath(), PolicySnapshot{m_apps, m_folders, m_settings}.encode(),
+                        DocumentFile::Durability::Synced);
 }
 
 std::optional<ProtectedApp> PolicyStore::enabledApp(const QString& bundleID) const

@@ -1,0 +1,14 @@
+#include "store/EventLog.h"
+
+#include <cstdlib>
+
+// Any input either fails to decode or survives an encode/decode round trip unchanged.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const std::optional<QList<LogEvent>> events = EventLog::decode(bytes);
+    if (events && EventLog::decode(EventLog::encode(*events)) != events)
+        std::abort();
+    return 0;
+}
