@@ -1,0 +1,138 @@
+#include "AuthenticationService.h"
+
+#include "KeychainService.h"
+
+#include <QPointer>
+
+using Result = Authenticator::Result;
+
+AuthenticationService::AuthenticationService(Authenticator& authenticator, KeychainService& keychain,
+                                             QObject* parent)
+    : QObject(parent)
+    , m_authenticator(authenticator)
+    , m_keychain(keychain)
+{
+}
+
+void AuthenticationService::authenticate(const QString& reason, bool preferPassword,
+                                         std::function<void(bool)> done)
+{
+    if (m_isAuthenticating) {
+        done(false);
+        return;
+    }
+    m_isAuthenticating = true;
+    emit isAuthenticatingChanged();
+    setLastErrorMessage(std::nullopt);
+
+    const bool fingerprint = !preferPassword && m_authenticator.canUseFingerprint();
+    const auto policy = fingerprint ? Authenticator::Policy::fingerprint : Authenticator::Policy::deviceOwner;
+    QPointer<AuthenticationService> self(this);
+    m_authenticator.evaluate(policy, reason, [self, reason, done](const Authenticator::Outcome& outcome) {
+        if (self)
+            self->handleFirstOutcome(outcome, reason, done);
+    });
+}
+
+void AuthenticationService::handleFirstOutcome(const Authenticator::Outcome& outcome, const QString& reason,
+                                               const std::function<void(bool)>& done)
+{
+    switch (outcome.result) {
+    case Result::success:
+        readVaultToken(outcome);
+        finish(true, done);
+        return;
+    case Result::lockout:
+    case Result::notEnrolled:
+    case Result::notAvailable:
+    case Result::userFallback: {
+        QPointer<AuthenticationService> self(this);
+        runPasswordRoute(reason, [self, done](bool succeeded) {
+            if (self)
+                self->finish(succeeded, done);
+        });
+        return;
+    }
+    case Result::userCancel:
+    case Result::appCancel:
+    case Result::systemCancel:
+        finish(false, done);
+        return;
+    default:
+        setLastErrorMessage(message(outcome));
+        finish(false, done);
+        return;
+    }
+}
+
+void AuthenticationService::runPasswordRoute(const QString& reason, const std::function<void(bool)>& done)
+{
+    QPointer<AuthenticationService> self(this);
+    m_authenticator.evaluate(Authenticator::Policy::deviceOwner, reason,
+                             [self, done](const Authenticator::Outcome& outcome) {
+                                 if (!self)
+                                     return;
+                                 switch (outcome.result) {
+                                 case Result::success:
+                                     self->readVaultToken(outcome);
+                                     done(true);
+                                     return;
+                                 case Result::userCancel:
+                                 case Result::appCancel:
+                                 case Result::systemCancel:
+                                     done(false);
+                                     return;
+                                 default:
+                                     self->setLastErrorMessage(message(outcome));
+                                     done(false);
+                                     return;
+                                 }
+                             });
+}
+
+void AuthenticationService::readVaultToken(const Authenticator::Outcome& outcome)
+{
+    // Proves the keyring item can be read with this prompt's proof; the bytes themselves are
+    // not needed, and a keyring problem never changes the outcome.
+    (void)m_keychain.readVaultToken(outcome.proof);
+}
+
+void AuthenticationService::finish(bool succeeded, const std::function<void(bool)>& done)
+{
+    m_isAuthenticating = false;
+    emit isAuthenticatingChanged();
+    done(succeeded);
+}
+
+void AuthenticationService::setLastErrorMessage(const std::optional<QString>& message)
+{
+    if (m_lastErrorMessage == message)
+        return;
+    m_lastErrorMessage = message;
+    emit lastErrorMessageChanged();
+}
+
+QString AuthenticationService::biometryName() const
+{
+    return m_authenticator.hasFingerprintReader() ? QStringLiteral("Fingerprint") : QStringLiteral("Password");
+}
+
+QString AuthenticationService::message(const Authenticator::Outcome& outcome)
+{
+    switch (outcome.result) {
+    case Result::fingerprintFailed:
+        return QStringLiteral("Fingerprint not recognized — try again");
+    case Result::passwordFailed:
+        return QStringLiteral("Password not accepted — try again");
+    case Result::passwordNotSet:
+        return QStringLiteral("No account password set on this computer");
+    case Result::notAvailable:
+        return QStringLiteral("Fingerprint unavailable — use your password");
+    case Result::notEnrolled:
+        return QStringLiteral("No fingerprints enrolled — set one up in Settings");
+    case Result::lockout:
+        return QStringLiteral("Fingerprint locked — use your password");
+    default:
+        return outcome.description.isEmpty() ? QStringLiteral("Authentication failed") : outcome.description;
+    }
+}

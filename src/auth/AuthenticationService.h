@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/Authenticator.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class KeychainService;
+
+// The one front end that asks the user to prove presence. It picks the fingerprint-only prompt
+// when it can, falls back to the password prompt when the fingerprint route is impossible or the
+// user asks for it, and turns failures into short readable messages.
+class AuthenticationService : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool isAuthenticating READ isAuthenticating NOTIFY isAuthenticatingChanged)
+    Q_PROPERTY(QString lastErrorMessage READ lastErrorMessageText NOTIFY lastErrorMessageChanged)
+
+public:
+    AuthenticationService(Authenticator& authenticator, KeychainService& keychain, QObject* parent = nullptr);
+
+    // Calls `done` with true on success; false for failure, cancellation, and at once when another
+    // authentication is still running. `done` is not called if the service is destroyed first.
+    void authenticate(const QString& reason, bool preferPassword, std::function<void(bool)> done);
+
+    bool isAuthenticating() const { return m_isAuthenticating; }
+    const std::optional<QString>& lastErrorMessage() const { return m_lastErrorMessage; }
+    QString lastErrorMessageText() const { return m_lastErrorMessage.value_or(QString()); }
+    // "Fingerprint" when a reader is present, else "Password"; asked afresh each time.
+    Q_INVOKABLE QString biometryName() const;
+
+    static QString message(const Authenticator::Outcome& outcome);
+
+signals:
+    void isAuthenticatingChanged();
+    void lastErrorMessageChanged();
+
+private:
+    void handleFirstOutcome(const Authenticator::Outcome& outcome, const QString& reason,
+                            const std::function<void(bool)>& done);
+    void runPasswordRoute(const QString& reason, const std::function<void(bool)>& done);
+    void readVaultToken(const Authenticator::Outcome& outcome);
+    void finish(bool succeeded, const std::function<void(bool)>& done);
+    void setLastErrorMessage(const std::optional<QString>& message);
+
+    Authenticator& m_authenticator;
+    KeychainService& m_keychain;
+    bool m_isAuthenticating = false;
+    std::optional<QString> m_lastErrorMessage;
+};

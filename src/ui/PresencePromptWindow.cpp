@@ -1,0 +1,109 @@
+#include "PresencePromptWindow.h"
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QScreen>
+
+PresencePromptWindow::PresencePromptWindow(QObject* parent)
+    : PresencePrompt(parent)
+{
+}
+
+PresencePromptWindow::~PresencePromptWindow() = default;
+
+void PresencePromptWindow::ensureView()
+{
+    if (m_view)
+        return;
+    m_view = std::make_unique<QQuickView>();
+    m_view->setTitle(QStringLiteral("Veilmark"));
+    m_view->setFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    m_view->setResizeMode(QQuickView::SizeViewToRootObject);
+    m_view->setInitialProperties({{QStringLiteral("prompt"), QVariant::fromValue(this)}});
+    m_view->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veilmark/qml/PromptView.qml")));
+    m_view->installEventFilter(this);
+}
+
+void PresencePromptWindow::open(Mode mode, const QString& reason)
+{
+    ensureView();
+    m_mode = mode;
+    m_reason = reason;
+    m_status.clear();
+    m_statusIsError = false;
+    m_busy = false;
+    emit changed();
+    if (QQuickItem* root = m_view->rootObject())
+        QMetaObject::invokeMethod(root, "reset");
+
+    // On the screen the user is looking at: the one holding the pointer.
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        m_view->setScreen(screen);
+        m_view->setPosition(area.center() - QPoint(m_view->width() / 2, m_view->height() / 2));
+    }
+    m_view->show();
+    m_view->raise();
+    m_view->requestActivate();
+}
+
+void PresencePromptWindow::setStatus(const QString& text, bool isError)
+{
+    m_status = text;
+    m_statusIsError = isError;
+    emit changed();
+}
+
+void PresencePromptWindow::setBusy(bool busy)
+{
+    m_busy = busy;
+    emit changed();
+}
+
+void PresencePromptWindow::close()
+{
+    if (!m_view)
+        return;
+    m_closing = true;
+    m_view->hide();
+    m_closing = false;
+}
+
+bool PresencePromptWindow::isVisible() const
+{
+    return m_view && m_view->isVisible();
+}
+
+void PresencePromptWindow::submitPassword(const QString& password)
+{
+    if (m_busy || m_mode != Mode::password)
+        return;
+    emit passwordSubmitted(password.toUtf8());
+}
+
+void PresencePromptWindow::requestFallback()
+{
+    emit fallbackRequested();
+}
+
+void PresencePromptWindow::cancel()
+{
+    emit cancelled();
+}
+
+bool PresencePromptWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Closing the window from its title bar is a cancel; hiding it ourselves is not.
+    if (watched == m_view.get() && event->type() == QEvent::Close && !m_closing) {
+        event->ignore();
+        emit cancelled();
+        return true;
+    }
+    return PresencePrompt::eventFilter(watched, event);
+}

@@ -1,0 +1,45 @@
+#!/bin/sh
+# Runs a test binary against a private gnome-keyring on a private session bus. HOME and the XDG
+# directories point into a temporary directory, so the user's own keyring is never touched.
+# Usage: keyring-session.sh TEST_BINARY [ARGS...]
+set -eu
+
+if [ -z "${VEILMARK_KEYRING_SESSION:-}" ]; then
+    VEILMARK_KEYRING_SESSION=$(mktemp -d)
+    export VEILMARK_KEYRING_SESSION
+    trap 'rm -rf "$VEILMARK_KEYRING_SESSION"' EXIT
+    export HOME="$VEILMARK_KEYRING_SESSION/home"
+    export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache"
+    export XDG_RUNTIME_DIR="$VEILMARK_KEYRING_SESSION/run"
+    mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    # No display: nothing may reach the user's desktop, and a keyring prompt fails instead of waiting.
+    unset DBUS_SESSION_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY
+    status=0
+    dbus-run-session -- "$0" "$@" || status=$?
+    exit "$status"
+fi
+
+# Inside the private bus. The login keyring is created with this password and left unlocked.
+printf pw >"$VEILMARK_KEYRING_SESSION/password"
+gnome-keyring-daemon --foreground --unlock --components=secrets \
+    <"$VEILMARK_KEYRING_SESSION/password" >"$VEILMARK_KEYRING_SESSION/daemon.log" 2>&1 &
+daemon=$!
+trap 'kill "$daemon" 2>/dev/null || true; wait "$daemon" 2>/dev/null || true' EXIT
+
+# The bus could also start a keyring of its own (locked) if the test came first: wait for ours.
+tries=0
+until gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.NameHasOwner org.freedesktop.secrets 2>/dev/null | grep -q true; do
+    tries=$((tries + 1))
+    if [ "$tries" -ge 100 ] || ! kill -0 "$daemon" 2>/dev/null; then
+        echo "keyring-session: gnome-keyring-daemon did not start" >&2
+        cat "$VEILMARK_KEYRING_SESSION/daemon.log" >&2
+        exit 1
+    fi
+    sleep 0.1
+done
+
+status=0
+"$@" || status=$?
+exit "$status"
