@@ -39,7 +39,8 @@ private slots:
     {
         QTest::addColumn<Result>("result");
         QTest::addColumn<QString>("message");
-        QTest::newRow("fingerprint failed") << Result::fingerprintFailed << "Fingerprint not recognized — try again";
+        QTest::newRow("fingerprint failed")
+            << Result::fingerprintFailed << "Fingerprint not recognized — try again";
         QTest::newRow("password failed") << Result::passwordFailed << "Password not accepted — try again";
         QTest::newRow("no password") << Result::passwordNotSet << "No account password set on this computer";
         QTest::newRow("other") << Result::otherError << "Fingerprint reader error";
@@ -65,11 +66,13 @@ private slots:
     void messageTable()
     {
         // Reached through the password route; the table itself must still say the right thing.
-        QCOMPARE(AuthenticationService::message({Result::notAvailable}), "Fingerprint unavailable — use your password");
+        QCOMPARE(AuthenticationService::message({Result::notAvailable}),
+                 "Fingerprint unavailable — use your password");
         QCOMPARE(AuthenticationService::message({Result::notEnrolled}),
                  "No fingerprints enrolled — set one up in Settings");
         QCOMPARE(AuthenticationService::message({Result::lockout}), "Fingerprint locked — use your password");
-        QCOMPARE(AuthenticationService::message({Result::otherError, "PAM: System error"}), "PAM: System error");
+        QCOMPARE(AuthenticationService::message({Result::otherError, "PAM: System error"}),
+                 "PAM: System error");
         QCOMPARE(AuthenticationService::message({Result::otherError}), "Authentication failed");
     }
 

@@ -22,7 +22,9 @@ using Result = Authenticator::Result;
 namespace {
 mode_t modeOf(const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     ::stat(QFile::encodeName(path).constData(), &st);
     return st.st_mode & 07777;
 }
@@ -88,7 +90,8 @@ class TestFolderProtectionEngine : public QObject
         {
             const qsizetype before = log->events().size();
             engine->unlock(folder);
-            return QTest::qWaitFor([&] { return log->events().size() > before && !auth->isAuthenticating(); }, 2000);
+            return QTest::qWaitFor([&] { return log->events().size() > before && !auth->isAuthenticating(); },
+                                   2000);
         }
         const LogEvent& lastEvent() const { return log->events().first(); }
     };
@@ -108,20 +111,34 @@ private slots:
     {
         QTest::addColumn<QString>("relative");
         QTest::addColumn<QString>("name");
-        QTest::newRow("home") << "" << "home";
-        QTest::newRow("Documents") << "Documents" << "Documents";
-        QTest::newRow("Downloads with trailing slash") << "Downloads/" << "Downloads";
-        QTest::newRow("config") << ".config" << ".config";
-        QTest::newRow("own data directory") << ".local/share/Veilmark" << "Veilmark";
-        QTest::newRow("contains own data") << ".local" << ".local";
-        QTest::newRow("link to own data") << "datalink" << "datalink";
-        QTest::newRow("xdg user dir") << "Musik" << "Musik";
-        QTest::newRow("outside home") << "../outside" << "outside";
-        QTest::newRow("plain file") << "notes.txt" << "notes.txt";
-        QTest::newRow("missing") << "gone" << "gone";
-        QTest::newRow("inside protected") << "Work/sub" << "sub";
-        QTest::newRow("contains protected") << "Projects" << "Projects";
-        QTest::newRow("same as protected") << "Work" << "Work";
+        QTest::newRow("home") << ""
+                              << "home";
+        QTest::newRow("Documents") << "Documents"
+                                   << "Documents";
+        QTest::newRow("Downloads with trailing slash") << "Downloads/"
+                                                       << "Downloads";
+        QTest::newRow("config") << ".config"
+                                << ".config";
+        QTest::newRow("own data directory") << ".local/share/Veilmark"
+                                            << "Veilmark";
+        QTest::newRow("contains own data") << ".local"
+                                           << ".local";
+        QTest::newRow("link to own data") << "datalink"
+                                          << "datalink";
+        QTest::newRow("xdg user dir") << "Musik"
+                                      << "Musik";
+        QTest::newRow("outside home") << "../outside"
+                                      << "outside";
+        QTest::newRow("plain file") << "notes.txt"
+                                    << "notes.txt";
+        QTest::newRow("missing") << "gone"
+                                 << "gone";
+        QTest::newRow("inside protected") << "Work/sub"
+                                          << "sub";
+        QTest::newRow("contains protected") << "Projects"
+                                            << "Projects";
+        QTest::newRow("same as protected") << "Work"
+                                           << "Work";
     }
 
     void refusals()
@@ -143,8 +160,8 @@ private slots:
         userDirs.write("# written by xdg-user-dirs-update\nXDG_MUSIC_DIR=\"$HOME/Musik\"\n");
         userDirs.close();
         // Rebuild the engine now that user-dirs.dirs exists.
-        rig.engine = std::make_unique<FolderProtectionEngine>(*rig.policy, *rig.auth, *rig.sessions, *rig.log, rig.home,
-                                                              DataDirectory::path());
+        rig.engine = std::make_unique<FolderProtectionEngine>(*rig.policy, *rig.auth, *rig.sessions, *rig.log,
+                                                              rig.home, DataDirectory::path());
         rig.engine->addFolder(rig.home + "/Work");
         rig.engine->addFolder(rig.home + "/Projects/Client");
         QCOMPARE(rig.policy->folders().size(), 2);

@@ -185,7 +185,8 @@ void TestFprintdVerifier::initTestCase()
                  QStringLiteral("--print-address=1")});
     QVERIFY2(m_bus.waitForStarted(), qPrintable(m_bus.errorString()));
     // The address is printed once the bus listens.
-    QVERIFY(m_bus.waitForReadyRead(kWaitMs));
+    while (!m_bus.canReadLine() && m_bus.waitForReadyRead(kWaitMs)) {
+    }
     const QByteArray address = m_bus.readLine().trimmed();
     QVERIFY(!address.isEmpty());
     // Before anything touches QDBusConnection::systemBus(), which connects once per process.
@@ -218,7 +219,7 @@ void TestFprintdVerifier::cleanup()
     // lets everyone use.
     QVERIFY(allowUnknownPolkitActions(true));
     if (m_fprintd.state() == QProcess::NotRunning ||
-        !m_fprintd.processEnvironment().contains("FP_VIRTUAL_DEVICE")) {
+        !m_fprintd.processEnvironment().contains(QStringLiteral("FP_VIRTUAL_DEVICE"))) {
         QVERIFY(stopFprintd());
         QVERIFY(startFprintd(true));
     }

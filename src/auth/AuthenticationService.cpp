@@ -11,8 +11,7 @@ AuthenticationService::AuthenticationService(Authenticator& authenticator, Keych
     : QObject(parent)
     , m_authenticator(authenticator)
     , m_keychain(keychain)
-{
-}
+{}
 
 void AuthenticationService::authenticate(const QString& reason, bool preferPassword,
                                          std::function<void(bool)> done)
@@ -114,7 +113,8 @@ void AuthenticationService::setLastErrorMessage(const std::optional<QString>& me
 
 QString AuthenticationService::biometryName() const
 {
-    return m_authenticator.hasFingerprintReader() ? QStringLiteral("Fingerprint") : QStringLiteral("Password");
+    return m_authenticator.hasFingerprintReader() ? QStringLiteral("Fingerprint")
+                                                  : QStringLiteral("Password");
 }
 
 QString AuthenticationService::message(const Authenticator::Outcome& outcome)

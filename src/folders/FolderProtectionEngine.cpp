@@ -19,8 +19,9 @@ bool isInside(const QString& path, const QString& ancestor)
 } // namespace
 
 FolderProtectionEngine::FolderProtectionEngine(PolicyStore& policy, AuthenticationService& auth,
-                                               SessionManager& sessions, EventLog& log, const QString& homePath,
-                                               const QString& dataDirectory, QObject* parent)
+                                               SessionManager& sessions, EventLog& log,
+                                               const QString& homePath, const QString& dataDirectory,
+                                               QObject* parent)
     : QObject(parent)
     , m_policy(policy)
     , m_auth(auth)
@@ -29,8 +30,7 @@ FolderProtectionEngine::FolderProtectionEngine(PolicyStore& policy, Authenticati
     , m_homePath(QDir::cleanPath(homePath))
     , m_dataDirectory(QDir::cleanPath(dataDirectory))
     , m_forbiddenPaths(ForbiddenPaths::forHome(m_homePath))
-{
-}
+{}
 
 QString FolderProtectionEngine::standardizedPath(const QString& path) const
 {
@@ -64,7 +64,8 @@ bool FolderProtectionEngine::canProtect(const QString& path) const
     }
 
     for (const ProtectedFolder& folder : m_policy.folders()) {
-        if (standardized == folder.path || isInside(standardized, folder.path) || isInside(folder.path, standardized))
+        if (standardized == folder.path || isInside(standardized, folder.path) ||
+            isInside(folder.path, standardized))
             return false;
     }
     return true;
@@ -79,8 +80,8 @@ void FolderProtectionEngine::addFolder(const QString& path)
                      name + QStringLiteral(" is a system or already-protected location."));
         return;
     }
-    const ProtectedFolder folder{QUuid::createUuid(), standardized, name, true, true,
-                                 m_policy.settings().defaultFolderUnlockMinutes};
+    const ProtectedFolder folder{
+        QUuid::createUuid(), standardized, name, true, true, m_policy.settings().defaultFolderUnlockMinutes};
     m_policy.addFolder(folder);
     lockDirectory(folder);
     m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Added and locked"));
@@ -131,7 +132,8 @@ void FolderProtectionEngine::removeProtection(const ProtectedFolder& folder)
 void FolderProtectionEngine::sessionExpired(const QUuid& id)
 {
     const QList<ProtectedFolder>& folders = m_policy.folders();
-    const auto it = std::find_if(folders.cbegin(), folders.cend(), [&](const ProtectedFolder& f) { return f.id == id; });
+    const auto it =
+        std::find_if(folders.cbegin(), folders.cend(), [&](const ProtectedFolder& f) { return f.id == id; });
     if (it == folders.cend())
         return;
     const ProtectedFolder folder = *it;

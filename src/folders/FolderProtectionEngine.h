@@ -20,8 +20,9 @@ class FolderProtectionEngine : public QObject
     Q_OBJECT
 
 public:
-    FolderProtectionEngine(PolicyStore& policy, AuthenticationService& auth, SessionManager& sessions, EventLog& log,
-                           const QString& homePath, const QString& dataDirectory, QObject* parent = nullptr);
+    FolderProtectionEngine(PolicyStore& policy, AuthenticationService& auth, SessionManager& sessions,
+                           EventLog& log, const QString& homePath, const QString& dataDirectory,
+                           QObject* parent = nullptr);
 
     const QString& homePath() const { return m_homePath; }
     const QSet<QString>& forbiddenPaths() const { return m_forbiddenPaths; }

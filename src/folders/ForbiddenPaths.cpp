@@ -7,12 +7,12 @@
 QSet<QString> ForbiddenPaths::forHome(const QString& homePath)
 {
     QSet<QString> paths{homePath};
-    for (const char* name : {"/Desktop", "/Documents", "/Downloads", "/Library", "/Pictures", "/Movies", "/Music",
-                             "/Public", "/Applications", "/Videos", "/Templates", "/.config", "/.local",
-                             "/.local/share", "/.cache"})
+    for (const char* name :
+         {"/Desktop", "/Documents", "/Downloads", "/Library", "/Pictures", "/Movies", "/Music", "/Public",
+          "/Applications", "/Videos", "/Templates", "/.config", "/.local", "/.local/share", "/.cache"})
         paths.insert(homePath + QLatin1String(name));
-    for (const char* path : {"/", "/Applications", "/System", "/Library", "/Users", "/usr", "/bin", "/sbin", "/etc",
-                             "/var", "/tmp", "/private"})
+    for (const char* path : {"/", "/Applications", "/System", "/Library", "/Users", "/usr", "/bin", "/sbin",
+                             "/etc", "/var", "/tmp", "/private"})
         paths.insert(QLatin1String(path));
     for (const QString& dir : userDirectories(homePath))
         paths.insert(dir);

@@ -21,8 +21,7 @@ private:
     friend class Authenticator;
     explicit AuthenticationProof(const QDateTime& issuedAt)
         : m_issuedAt(issuedAt)
-    {
-    }
+    {}
 
     QDateTime m_issuedAt;
 };

@@ -9,8 +9,7 @@
 
 PresencePromptWindow::PresencePromptWindow(QObject* parent)
     : PresencePrompt(parent)
-{
-}
+{}
 
 PresencePromptWindow::~PresencePromptWindow() = default;
 

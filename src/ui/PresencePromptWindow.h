@@ -31,7 +31,10 @@ public:
     void setBusy(bool busy) override;
     void close() override;
 
-    QString modeName() const { return m_mode == Mode::fingerprint ? QStringLiteral("fingerprint") : QStringLiteral("password"); }
+    QString modeName() const
+    {
+        return m_mode == Mode::fingerprint ? QStringLiteral("fingerprint") : QStringLiteral("password");
+    }
     const QString& reason() const { return m_reason; }
     const QString& status() const { return m_status; }
     bool statusIsError() const { return m_statusIsError; }

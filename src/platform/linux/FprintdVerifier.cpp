@@ -67,10 +67,11 @@ QString defaultDevice(QDBusConnection& bus)
     return reply.arguments().constFirst().value<QDBusObjectPath>().path();
 }
 
-// Stops whatever the reader is doing, then gives it back, and calls `done`. Release waits for
-// VerifyStop's answer because fprintd does not take the reader back while a verification is still
-// being cancelled. The watchers belong to no object: the reader must be released even when the
-// verifier is destroyed on the way, or this process's connection would keep it from every other client.
+// Stops whatever the reader is doing, then gives it back, and calls `done`. VerifyStop comes first
+// because the interface asks for it after every result; Release waits for its answer so that the two
+// never overlap in the daemon. The watchers belong to no object: the reader must be released even when
+// the verifier is destroyed on the way, or this process's connection would keep it from every other
+// client.
 void releaseReader(const QString& device, std::function<void()> done)
 {
     auto* stop = new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(
@@ -289,6 +290,10 @@ void FprintdVerifier::sendVerifyStart()
 
 void FprintdVerifier::onVerifyStarted(const QDBusMessage& reply)
 {
+    // A status that came ahead of this reply may have moved on already (to a retry after a no-match).
+    if (m_state != State::starting) {
+        return;
+    }
     if (isReply(reply)) {
         m_state = State::verifying;
         return;
@@ -304,7 +309,10 @@ void FprintdVerifier::onVerifyStarted(const QDBusMessage& reply)
 
 void FprintdVerifier::onVerifyStatus(const QString& status, bool done)
 {
-    if (m_state != State::verifying) {
+    // fprintd answers VerifyStart only once the driver has started, so a finger already on the reader
+    // can be reported before the reply. Statuses of an earlier verification all come before the reply
+    // to its VerifyStop (one sender, one order), so none can be mistaken for this one.
+    if (m_state != State::starting && m_state != State::verifying) {
         return;
     }
     if (status == QLatin1String("verify-match")) {

@@ -60,7 +60,7 @@ private:
         waiting,    // for the reader to be released by the previous verification
         locating,   // GetDefaultDevice sent
         claiming,   // Claim sent
-        starting,   // VerifyStart sent
+        starting,   // VerifyStart sent; statuses may precede its reply
         verifying,  // waiting for VerifyStatus
         restarting, // VerifyStop sent after a no-match; VerifyStart follows
     };

@@ -55,7 +55,9 @@ bool LinuxAuthenticator::hasFingerprintReader()
 void LinuxAuthenticator::evaluate(Policy policy, const QString& reason, std::function<void(Outcome)> done)
 {
     if (isPromptOpen()) {
-        QTimer::singleShot(0, this, [done] { done({Result::otherError, QStringLiteral("Another prompt is open")}); });
+        QTimer::singleShot(0, this, [done] {
+            done({Result::otherError, QStringLiteral("Another prompt is open")});
+        });
         return;
     }
     m_done = std::move(done);
@@ -93,29 +95,30 @@ void LinuxAuthenticator::onPasswordSubmitted(QByteArray password)
     m_prompt.setStatus(QStringLiteral("Checking…"), false);
     const quint64 generation = m_generation;
     QPointer<LinuxAuthenticator> self(this);
-    PamPasswordVerifier::verify(m_user, std::move(password), this,
-                                [self, generation](const PamPasswordVerifier::Result& result) {
-                                    if (!self || self->m_generation != generation || !self->isPromptOpen())
-                                        return;
-                                    self->m_checkingPassword = false;
-                                    switch (result.verdict) {
-                                    case PamPasswordVerifier::Verdict::accepted:
-                                        self->finish(Result::success);
-                                        return;
-                                    case PamPasswordVerifier::Verdict::rejected:
-                                        if (++self->m_failedPasswords >= MaxPasswordAttempts) {
-                                            self->finish(Result::passwordFailed, result.message);
-                                            return;
-                                        }
-                                        self->m_prompt.setBusy(false);
-                                        self->m_prompt.setStatus(QStringLiteral("Wrong password — try again"), true);
-                                        return;
-                                    case PamPasswordVerifier::Verdict::unavailable:
-                                        self->finish(Result::otherError, result.message);
-                                        return;
-                                    }
-                                },
-                                m_pamService);
+    PamPasswordVerifier::verify(
+        m_user, std::move(password), this,
+        [self, generation](const PamPasswordVerifier::Result& result) {
+            if (!self || self->m_generation != generation || !self->isPromptOpen())
+                return;
+            self->m_checkingPassword = false;
+            switch (result.verdict) {
+            case PamPasswordVerifier::Verdict::accepted:
+                self->finish(Result::success);
+                return;
+            case PamPasswordVerifier::Verdict::rejected:
+                if (++self->m_failedPasswords >= MaxPasswordAttempts) {
+                    self->finish(Result::passwordFailed, result.message);
+                    return;
+                }
+                self->m_prompt.setBusy(false);
+                self->m_prompt.setStatus(QStringLiteral("Wrong password — try again"), true);
+                return;
+            case PamPasswordVerifier::Verdict::unavailable:
+                self->finish(Result::otherError, result.message);
+                return;
+            }
+        },
+        m_pamService);
 }
 
 void LinuxAuthenticator::onFingerprintFinished(Result result, const QString& description)

@@ -25,8 +25,9 @@ Rectangle {
         password.text = ""
     }
 
+    // Fixed, so the window never resizes under the pointer when the status line changes.
     width: 440
-    height: content.implicitHeight + 48
+    height: 212
     color: palette.window
     focus: true
     Keys.onEscapePressed: prompt.cancel()
@@ -34,7 +35,9 @@ Rectangle {
     ColumnLayout {
         id: content
 
-        anchors.fill: parent
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
         anchors.margins: 24
         spacing: 14
 
@@ -102,7 +105,6 @@ Rectangle {
         Label {
             Layout.fillWidth: true
             text: root.prompt.status
-            visible: text.length > 0
             color: root.prompt.statusIsError ? "#d1242f" : palette.windowText
             opacity: root.prompt.statusIsError ? 1.0 : 0.75
             wrapMode: Text.Wrap
