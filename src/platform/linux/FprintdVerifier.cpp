@@ -175,8 +175,13 @@ void FprintdVerifier::start()
         m_state = State::waiting;
         return;
     }
+    // Qt hands out a null pending call on a bus that never connected, and that one never finishes.
+    if (!QDBusConnection::systemBus().isConnected()) {
+        finishLater(Authenticator::Result::notAvailable, QStringLiteral("No system bus"));
+        return;
+    }
     m_state = State::locating;
-    // On a missing bus or service the call fails at once, and the error reply arrives from the event loop.
+    // On a missing service the call fails at once, and the error reply arrives from the event loop.
     watch(QDBusConnection::systemBus().asyncCall(managerCall(QStringLiteral("GetDefaultDevice")),
                                                  kCallTimeoutMs),
           &FprintdVerifier::onDeviceLocated);

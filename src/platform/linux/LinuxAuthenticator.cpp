@@ -44,7 +44,8 @@ LinuxAuthenticator::~LinuxAuthenticator()
 
 bool LinuxAuthenticator::canUseFingerprint()
 {
-    return m_fingerprint.hasDevice() && m_fingerprint.hasEnrolledPrints();
+    // After a lockout only the password opens things again, as on the login screen.
+    return !FprintdVerifier::isLockedOut() && m_fingerprint.hasDevice() && m_fingerprint.hasEnrolledPrints();
 }
 
 bool LinuxAuthenticator::hasFingerprintReader()

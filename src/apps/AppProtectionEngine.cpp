@@ -1,0 +1,253 @@
+#include "AppProtectionEngine.h"
+
+#include "OverlayManager.h"
+#include "auth/AuthenticationService.h"
+#include "auth/SessionManager.h"
+#include "folders/AccessControlLock.h"
+#include "platform/Workspace.h"
+#include "store/EventLog.h"
+#include "store/PolicyStore.h"
+
+#include <QPointer>
+
+AppProtectionEngine::AppProtectionEngine(PolicyStore& policy, AuthenticationService& auth,
+                                         SessionManager& sessions, OverlayManager& overlay, EventLog& log,
+                                         Workspace& workspace, QObject* parent)
+    : QObject(parent)
+    , m_policy(policy)
+    , m_auth(auth)
+    , m_sessions(sessions)
+    , m_overlay(overlay)
+    , m_log(log)
+    , m_workspace(workspace)
+{}
+
+bool AppProtectionEngine::isSystemLocation(const QString& appPath)
+{
+    for (const char* prefix : {"/usr/", "/snap/", "/var/lib/snapd/", "/var/lib/flatpak/"}) {
+        if (appPath.startsWith(QLatin1String(prefix)))
+            return true;
+    }
+    return false;
+}
+
+void AppProtectionEngine::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    // The workspace delivers on the main thread in arrival order, so handlers run one at a time.
+    connect(&m_workspace, &Workspace::didLaunch, this, &AppProtectionEngine::handleLaunchOrActivate);
+    connect(&m_workspace, &Workspace::didActivate, this, &AppProtectionEngine::handleLaunchOrActivate);
+    connect(&m_workspace, &Workspace::didDeactivate, this, &AppProtectionEngine::handleDeactivate);
+    connect(&m_workspace, &Workspace::didTerminate, this, &AppProtectionEngine::handleTerminate);
+    lockAllBundles();
+    hideRunningProtectedApps();
+}
+
+void AppProtectionEngine::lockAllBundles()
+{
+    const QList<ProtectedApp> apps = m_policy.apps();
+    for (const ProtectedApp& app : apps) {
+        if (app.enabled && !m_sessions.isAppUnlocked(app.bundleID))
+            lockBundle(app);
+    }
+}
+
+void AppProtectionEngine::hideRunningProtectedApps()
+{
+    for (const QString& bundleID : m_workspace.runningApplications()) {
+        if (m_policy.enabledApp(bundleID))
+            m_workspace.hide(bundleID);
+    }
+}
+
+void AppProtectionEngine::handleLaunchOrActivate(const QString& bundleID)
+{
+    if (bundleID == OwnBundleID)
+        return;
+    const std::optional<ProtectedApp> app = m_policy.enabledApp(bundleID);
+    if (!app || m_sessions.isAppUnlocked(bundleID))
+        return;
+    if (m_authInProgress.contains(bundleID)) {
+        // Brought forward again while its shield is up (task bar, alt-tab): it must not get the
+        // keyboard, so it goes back behind the shield.
+        m_workspace.hide(bundleID);
+        m_overlay.activate();
+        return;
+    }
+    presentShield(*app);
+}
+
+void AppProtectionEngine::handleDeactivate(const QString& bundleID)
+{
+    const std::optional<ProtectedApp> app = m_policy.enabledApp(bundleID);
+    if (!app || !m_sessions.isAppUnlocked(bundleID) || !app->relockOnFocusLoss ||
+        !m_policy.settings().relockAppsOnFocusLoss || m_authInProgress.contains(bundleID))
+        return;
+    m_sessions.removeUnlockedApp(bundleID);
+    m_workspace.hide(bundleID);
+    lockBundle(*app);
+    m_log.record(LogEventKind::appRelocked, app->name, QStringLiteral("Lost focus"));
+}
+
+void AppProtectionEngine::handleTerminate(const QString& bundleID)
+{
+    const std::optional<ProtectedApp> app = m_policy.enabledApp(bundleID);
+    if (!app)
+        return;
+    m_sessions.removeUnlockedApp(bundleID);
+    lockBundle(*app);
+}
+
+void AppProtectionEngine::presentShield(const ProtectedApp& app)
+{
+    m_authInProgress.insert(app.bundleID);
+    m_workspace.hide(app.bundleID);
+    QImage icon = m_workspace.icon(app.bundleID);
+    if (icon.isNull())
+        icon = m_workspace.iconForFile(app.appPath);
+    QPointer<AppProtectionEngine> self(this);
+    m_overlay.show(
+        app.name, icon, m_auth.biometryName(),
+        [self, app] {
+            if (self)
+                self->authenticateFromShield(app, false);
+        },
+        [self, app] {
+            if (self)
+                self->authenticateFromShield(app, true);
+        },
+        [self, app] {
+            if (self)
+                self->cancelShield(app);
+        });
+    // The prompt opens together with the shield, without a click.
+    authenticateFromShield(app, false);
+}
+
+void AppProtectionEngine::authenticateFromShield(const ProtectedApp& app, bool preferPassword)
+{
+    if (m_auth.isAuthenticating())
+        return;
+    m_overlay.model().setStatus(QStringLiteral("Authenticating…"), true, false);
+    QPointer<AppProtectionEngine> self(this);
+    m_auth.authenticate(QStringLiteral("unlock ") + app.name, preferPassword,
+                        [self, app](bool authenticated) {
+                            if (self)
+                                self->finishShieldUnlock(app, authenticated);
+                        });
+}
+
+void AppProtectionEngine::finishShieldUnlock(const ProtectedApp& app, bool authenticated)
+{
+    if (authenticated) {
+        m_sessions.insertUnlockedApp(app.bundleID);
+        m_authInProgress.remove(app.bundleID);
+        unlockBundle(app);
+        m_overlay.hide();
+        m_workspace.unhide(app.bundleID);
+        m_workspace.activate(app.bundleID);
+        m_log.record(LogEventKind::appUnlocked, app.name, QString());
+        return;
+    }
+    if (const std::optional<QString>& message = m_auth.lastErrorMessage()) {
+        m_overlay.showFailure(*message);
+        m_log.record(LogEventKind::appAuthFailed, app.name, *message);
+    } else {
+        m_overlay.model().setStatus(m_overlay.idleStatus(), false, false);
+    }
+}
+
+void AppProtectionEngine::cancelShield(const ProtectedApp& app)
+{
+    m_authInProgress.remove(app.bundleID);
+    m_overlay.hide();
+    m_log.record(LogEventKind::appRelocked, app.name, QStringLiteral("Unlock cancelled"));
+}
+
+void AppProtectionEngine::lockBundle(const ProtectedApp& app)
+{
+    if (isSystemLocation(app.appPath))
+        return;
+    if (const std::optional<QString> error = AccessControlLock::lockAndVerify(app.appPath))
+        m_log.record(LogEventKind::error, QStringLiteral("App lock failed"),
+                     app.name + QStringLiteral(": ") + *error);
+}
+
+void AppProtectionEngine::unlockBundle(const ProtectedApp& app)
+{
+    if (isSystemLocation(app.appPath))
+        return;
+    if (const std::optional<QString> error = AccessControlLock::unlockAndVerify(app.appPath))
+        m_log.record(LogEventKind::error, QStringLiteral("App unlock failed"),
+                     app.name + QStringLiteral(": ") + *error);
+}
+
+void AppProtectionEngine::lockApp(const ProtectedApp& app)
+{
+    m_sessions.removeUnlockedApp(app.bundleID);
+    if (m_workspace.runningApplications().contains(app.bundleID))
+        m_workspace.hide(app.bundleID);
+    lockBundle(app);
+    m_log.record(LogEventKind::appRelocked, app.name, QStringLiteral("Locked"));
+}
+
+void AppProtectionEngine::relockApp(const QString& bundleID)
+{
+    m_sessions.removeUnlockedApp(bundleID);
+    if (m_workspace.runningApplications().contains(bundleID))
+        m_workspace.hide(bundleID);
+    const std::optional<ProtectedApp> app = m_policy.enabledApp(bundleID);
+    if (!app)
+        return;
+    lockBundle(*app);
+    m_log.record(LogEventKind::appRelocked, app->name, QStringLiteral("Manual relock"));
+}
+
+void AppProtectionEngine::relockAll(const QString& reason)
+{
+    const bool wasUnlocked = !m_sessions.unlockedApps().isEmpty();
+    m_sessions.setUnlockedApps({});
+    const QList<ProtectedApp> apps = m_policy.apps();
+    for (const ProtectedApp& app : apps) {
+        if (app.enabled)
+            lockBundle(app);
+    }
+    hideRunningProtectedApps();
+    if (wasUnlocked)
+        m_log.record(LogEventKind::systemRelock, QStringLiteral("All apps"), reason);
+}
+
+void AppProtectionEngine::unlockAndLaunch(const ProtectedApp& app)
+{
+    if (m_auth.isAuthenticating())
+        return;
+    QPointer<AppProtectionEngine> self(this);
+    m_auth.authenticate(QStringLiteral("unlock ") + app.name, false, [self, app](bool authenticated) {
+        if (!self)
+            return;
+        if (!authenticated) {
+            if (const std::optional<QString>& message = self->m_auth.lastErrorMessage())
+                self->m_log.record(LogEventKind::appAuthFailed, app.name, *message);
+            return;
+        }
+        self->unlockBundle(app);
+        self->m_sessions.insertUnlockedApp(app.bundleID);
+        self->m_log.record(LogEventKind::appUnlocked, app.name, QString());
+        self->m_workspace.launch(app.appPath);
+    });
+}
+
+void AppProtectionEngine::setProtection(const ProtectedApp& app, bool enabled)
+{
+    ProtectedApp copy = app;
+    copy.enabled = enabled;
+    m_policy.updateApp(copy);
+    if (enabled) {
+        lockApp(copy);
+        return;
+    }
+    unlockBundle(copy);
+    m_sessions.removeUnlockedApp(app.bundleID);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "model/ProtectedApp.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+class AuthenticationService;
+class EventLog;
+class OverlayManager;
+class PolicyStore;
+class SessionManager;
+class Workspace;
+
+// Keeps protected applications out of reach until the user authenticates: a protected
+// application that is launched or brought to the front while locked is hidden behind the
+// shield, and unhidden only after a successful prompt. On disk, a locked application's desktop
+// entry is unreadable to the user, so it cannot be started from the menus behind Veilmark's back.
+class AppProtectionEngine : public QObject
+{
+    Q_OBJECT
+
+public:
+    static inline const QString OwnBundleID = QStringLiteral("org.veilmark.Veilmark");
+
+    AppProtectionEngine(PolicyStore& policy, AuthenticationService& auth, SessionManager& sessions,
+                        OverlayManager& overlay, EventLog& log, Workspace& workspace,
+                        QObject* parent = nullptr);
+
+    void start();
+    Q_INVOKABLE void relockAll(const QString& reason);
+    Q_INVOKABLE void relockApp(const QString& bundleID);
+    void lockApp(const ProtectedApp& app);
+    Q_INVOKABLE void unlockAndLaunch(const ProtectedApp& app);
+    Q_INVOKABLE void setProtection(const ProtectedApp& app, bool enabled);
+    void unlockBundle(const ProtectedApp& app);
+
+    const QSet<QString>& authInProgress() const { return m_authInProgress; }
+    // Entries under these locations belong to the package manager and are never changed on disk.
+    static bool isSystemLocation(const QString& appPath);
+
+private:
+    void lockAllBundles();
+    void hideRunningProtectedApps();
+    void handleLaunchOrActivate(const QString& bundleID);
+    void handleDeactivate(const QString& bundleID);
+    void handleTerminate(const QString& bundleID);
+    void presentShield(const ProtectedApp& app);
+    void authenticateFromShield(const ProtectedApp& app, bool preferPassword);
+    void finishShieldUnlock(const ProtectedApp& app, bool authenticated);
+    void cancelShield(const ProtectedApp& app);
+    void lockBundle(const ProtectedApp& app);
+
+    PolicyStore& m_policy;
+    AuthenticationService& m_auth;
+    SessionManager& m_sessions;
+    OverlayManager& m_overlay;
+    EventLog& m_log;
+    Workspace& m_workspace;
+    QSet<QString> m_authInProgress;
+    bool m_started = false;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// The running applications of the desktop session, each identified by its bundle identifier
+// (the desktop-file ID), with the four events and the few actions Veilmark needs. Events arrive
+// on the main thread in the order the desktop reported them.
+class Workspace : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // Whether running applications can be watched and hidden at all (not on Wayland).
+    virtual bool isSupported() const = 0;
+    // Every running application with a known bundle identifier, in the order they appeared.
+    virtual QStringList runningApplications() const = 0;
+    // Hides every window of the application / brings them back / brings it to the front.
+    virtual void hide(const QString& bundleID) = 0;
+    virtual void unhide(const QString& bundleID) = 0;
+    virtual void activate(const QString& bundleID) = 0;
+    // The running application's icon: its desktop entry's icon, else one of its windows' icons.
+    virtual QImage icon(const QString& bundleID) const = 0;
+    // The icon named by the desktop entry at `appPath`; null when there is none.
+    virtual QImage iconForFile(const QString& appPath) const = 0;
+    // Starts the application of the desktop entry at `appPath`; does not wait for it.
+    virtual void launch(const QString& appPath) = 0;
+
+signals:
+    void didLaunch(const QString& bundleID);
+    void didActivate(const QString& bundleID);
+    void didDeactivate(const QString& bundleID);
+    void didTerminate(const QString& bundleID);
+};
