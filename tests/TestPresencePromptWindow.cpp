@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtQml/QQmlExtensionPlugin>
@@ -64,6 +65,9 @@ class TestPresencePromptWindow : public QObject
     }
 
 private slots:
+    // A QML error or warning fails the test that caused it.
+    void init() { QTest::failOnWarning(QRegularExpression(".+")); }
+
     void passwordMode()
     {
         PresencePromptWindow window;

@@ -33,6 +33,20 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 
+# After the window manager is up (its start resets the monitors): VEILMARK_XVFB_MONITORS=2 splits the screen into two side-by-side monitors.
+if [ "${VEILMARK_XVFB_MONITORS:-1}" = 2 ]; then
+    width=$(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1] }')
+    height=$(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[2] }')
+    half=$((width / 2))
+    # The window manager may still reset the monitors once after it started; set them until they stay.
+    for _ in 1 2 3 4 5; do
+        xrandr --setmonitor left "${half}/339x${height}/212+0+0" screen >/dev/null 2>&1 || true
+        xrandr --setmonitor right "${half}/339x${height}/212+${half}+0" none >/dev/null 2>&1 || true
+        sleep 0.3
+        [ "$(xrandr --listmonitors | head -n 1)" = "Monitors: 2" ] && break
+    done
+fi
+
 status=0
 "$@" || status=$?
 exit "$status"

@@ -13,6 +13,7 @@ class ShieldModel : public QObject
     Q_OBJECT
     Q_PROPERTY(QString appName READ appName NOTIFY changed)
     Q_PROPERTY(QImage icon READ icon NOTIFY changed)
+    Q_PROPERTY(bool hasIcon READ hasIcon NOTIFY changed)
     Q_PROPERTY(QString statusText READ statusText NOTIFY changed)
     Q_PROPERTY(bool isAuthenticating READ isAuthenticating NOTIFY changed)
     Q_PROPERTY(bool failed READ failed NOTIFY changed)
@@ -22,6 +23,7 @@ public:
 
     const QString& appName() const { return m_appName; }
     const QImage& icon() const { return m_icon; }
+    bool hasIcon() const { return !m_icon.isNull(); }
     const QString& statusText() const { return m_statusText; }
     bool isAuthenticating() const { return m_isAuthenticating; }
     bool failed() const { return m_failed; }

@@ -1,0 +1,58 @@
+#include "ShieldWindows.h"
+
+#include "ImageBlur.h"
+#include "ShieldWindow.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+ShieldWindows::ShieldWindows() = default;
+ShieldWindows::~ShieldWindows() = default;
+
+void ShieldWindows::rebuildFor(const QList<QScreen*>& screens, ShieldModel& model)
+{
+    m_windows.clear();
+    m_screens.clear();
+    m_model = &model;
+    for (QScreen* screen : screens) {
+        m_windows.push_back(std::make_unique<ShieldWindow>(screen, model));
+        m_screens.append(screen);
+    }
+}
+
+int ShieldWindows::showWindows(ShieldModel& model)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    bool same = m_model == &model && screens.size() == m_screens.size();
+    for (qsizetype i = 0; same && i < screens.size(); ++i)
+        same = screens[i] == m_screens[i];
+    if (!same)
+        rebuildFor(screens, model);
+
+    for (size_t i = 0; i < m_windows.size(); ++i) {
+        QScreen* screen = screens[qsizetype(i)];
+        // Taken before our own window covers the screen: the backdrop shows the desktop as it was.
+        m_windows[i]->setBackdrop(ImageBlur::backdrop(screen->grabWindow(0).toImage()));
+        m_windows[i]->cover();
+    }
+    activateWindows();
+    return int(m_windows.size());
+}
+
+void ShieldWindows::hideWindows()
+{
+    if (!m_windows.empty() && m_windows.front()->isVisible())
+        m_windows.front()->releaseKeyboard();
+    for (const auto& window : m_windows)
+        window->hide();
+}
+
+void ShieldWindows::activateWindows()
+{
+    if (m_windows.empty() || !m_windows.front()->isVisible())
+        return;
+    for (const auto& window : m_windows)
+        window->raise();
+    m_windows.front()->requestActivate();
+    m_windows.front()->grabKeyboard();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+// Colours and the symbol font shared by every Veilmark view (QML singleton "Theme").
+class Theme : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    Q_PROPERTY(QString symbolFamily READ symbolFamily CONSTANT)
+    Q_PROPERTY(QColor red MEMBER m_red CONSTANT)
+    Q_PROPERTY(QColor green MEMBER m_green CONSTANT)
+    Q_PROPERTY(QColor blue MEMBER m_blue CONSTANT)
+    Q_PROPERTY(QColor pink MEMBER m_pink CONSTANT)
+    Q_PROPERTY(QColor accent MEMBER m_accent CONSTANT)
+
+public:
+    explicit Theme(QObject* parent = nullptr);
+
+    // The family of the bundled icon font, loaded once per process.
+    static QString symbolFamily();
+
+private:
+    QColor m_red{0xff, 0x3b, 0x30};
+    QColor m_green{0x34, 0xc7, 0x59};
+    QColor m_blue{0x0a, 0x84, 0xff};
+    QColor m_pink{0xff, 0x2d, 0x55};
+    QColor m_accent{0x0a, 0x84, 0xff};
+};

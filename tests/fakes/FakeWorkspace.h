@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/Workspace.h"
+
+#include <QHash>
+#include <QSet>
+
+// A desktop with scripted applications: tests start, focus and quit them and read back what
+// Veilmark did to them.
+class FakeWorkspace : public Workspace
+{
+public:
+    QStringList running;
+    QSet<QString> hidden;
+    QStringList actions; // "hide x", "unhide x", "activate x", "launch path"
+    QHash<QString, QImage> icons;
+    QHash<QString, QImage> fileIcons;
+
+    bool isSupported() const override { return true; }
+    QStringList runningApplications() const override { return running; }
+    void hide(const QString& id) override
+    {
+        hidden.insert(id);
+        actions.append("hide " + id);
+    }
+    void unhide(const QString& id) override
+    {
+        hidden.remove(id);
+        actions.append("unhide " + id);
+    }
+    void activate(const QString& id) override { actions.append("activate " + id); }
+    QImage icon(const QString& id) const override { return icons.value(id); }
+    QImage iconForFile(const QString& path) const override { return fileIcons.value(path); }
+    void launch(const QString& path) override { actions.append("launch " + path); }
+
+    void appLaunches(const QString& id)
+    {
+        running.append(id);
+        emit didLaunch(id);
+    }
+    void appActivates(const QString& id) { emit didActivate(id); }
+    void appDeactivates(const QString& id) { emit didDeactivate(id); }
+    void appQuits(const QString& id)
+    {
+        running.removeAll(id);
+        hidden.remove(id);
+        emit didTerminate(id);
+    }
+};
