@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -39,19 +40,25 @@ bool writeAll(int fd, const QByteArray& bytes)
 }
 } // namespace
 
-bool DocumentFile::write(const QString& path, const QByteArray& bytes, Durability durability)
+std::optional<QString> DocumentFile::write(const QString& path, const QByteArray& bytes, Durability durability)
 {
     const QByteArray target = QFile::encodeName(path);
     QByteArray temporary = target + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return QString::fromLocal8Bit(std::strerror(errno));
     bool ok = writeAll(fd, bytes) && (durability == Durability::Cached || ::fdatasync(fd) == 0);
-    ok = ::close(fd) == 0 && ok;
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
     if (ok && ::rename(temporary.constData(), target.constData()) == 0)
-        return true;
+        return std::nullopt;
+    if (ok)
+        error = errno;
     ::unlink(temporary.constData());
-    return false;
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 void DocumentFile::removeLeftovers(const QString& path)

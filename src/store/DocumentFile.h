@@ -24,7 +24,8 @@ public:
     static std::optional<QByteArray> read(const QString& path);
     // Writes a private (0600) temporary file beside `path` and renames it over `path`, so a
     // reader or a killed process sees either the old or the new document, never a mix.
-    static bool write(const QString& path, const QByteArray& bytes, Durability durability);
+    // Returns the system's error text when it fails.
+    static std::optional<QString> write(const QString& path, const QByteArray& bytes, Durability durability);
     // A process killed mid-write leaves its temporary file ("<name>.XXXXXX") behind; the next
     // load clears them. Veilmark runs once per session, so no other writer owns them.
     static void removeLeftovers(const QString& path);

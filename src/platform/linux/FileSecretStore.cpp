@@ -68,10 +68,8 @@ std::optional<QString> FileSecretStore::store(const QString& service, const QStr
     accounts.insert(account, QString::fromLatin1(secret.toBase64()));
     items->insert(service, accounts);
     DocumentFile::removeLeftovers(path);
-    if (!DocumentFile::write(path, QJsonDocument(*items).toJson(QJsonDocument::Compact),
-                             DocumentFile::Durability::Synced))
-        return QStringLiteral("Could not write %1.").arg(path);
-    return std::nullopt;
+    return DocumentFile::write(path, QJsonDocument(*items).toJson(QJsonDocument::Compact),
+                               DocumentFile::Durability::Synced);
 }
 
 SecretStore::Presence FileSecretStore::read(const QString& service, const QString& account,

@@ -1,0 +1,130 @@
+#include "AppState.h"
+
+#include "apps/AppProtectionEngine.h"
+#include "apps/OverlayManager.h"
+#include "auth/AuthenticationService.h"
+#include "auth/KeychainService.h"
+#include "auth/SessionManager.h"
+#include "folders/FolderProtectionEngine.h"
+#include "platform/Appearance.h"
+#include "platform/LoginItems.h"
+#include "platform/SystemEvents.h"
+#include "store/EventLog.h"
+#include "store/PolicyStore.h"
+
+#include <QPointer>
+
+namespace {
+AppState* s_shared = nullptr;
+}
+
+AppState::AppState(const PlatformServices& platform, QObject* parent)
+    : QObject(parent)
+    , m_platform(platform)
+    , m_keychain(std::make_unique<KeychainService>(platform.secrets))
+    , m_policy(std::make_unique<PolicyStore>())
+    , m_auth(std::make_unique<AuthenticationService>(platform.authenticator, *m_keychain))
+    , m_sessions(std::make_unique<SessionManager>(platform.clock))
+    , m_log(std::make_unique<EventLog>())
+    , m_overlay(std::make_unique<OverlayManager>(platform.shieldDisplay))
+    , m_appEngine(std::make_unique<AppProtectionEngine>(*m_policy, *m_auth, *m_sessions, *m_overlay, *m_log,
+                                                        platform.workspace))
+    , m_folderEngine(std::make_unique<FolderProtectionEngine>(*m_policy, *m_auth, *m_sessions, *m_log,
+                                                              platform.homePath, platform.dataDirectory))
+{
+    if (!s_shared)
+        s_shared = this;
+}
+
+AppState::~AppState()
+{
+    if (s_shared == this)
+        s_shared = nullptr;
+}
+
+AppState* AppState::shared()
+{
+    return s_shared;
+}
+
+void AppState::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    m_keychain->ensureVaultToken();
+    applyAppearance(m_policy->settings().appearance);
+
+    // The system's registration wins over the stored flag; nothing is registered here.
+    const bool registered = m_platform.loginItems.isRegistered();
+    if (registered != m_policy->settings().launchAtLogin) {
+        VeilmarkSettings settings = m_policy->settings();
+        settings.launchAtLogin = registered;
+        m_policy->setSettings(settings);
+    }
+
+    m_appEngine->start();
+    QPointer<FolderProtectionEngine> folders(m_folderEngine.get());
+    m_sessions->onFolderSessionExpired = [folders](const QUuid& id) {
+        if (folders)
+            folders->sessionExpired(id);
+    };
+    m_folderEngine->relockAtLaunch();
+    registerSystemObservers();
+}
+
+void AppState::registerSystemObservers()
+{
+    SystemEvents& events = m_platform.systemEvents;
+    connect(&events, &SystemEvents::goingToSleep, this,
+            [this] { handleSystemEvent(QStringLiteral("Computer going to sleep")); });
+    connect(&events, &SystemEvents::sessionSwitched, this,
+            [this] { handleSystemEvent(QStringLiteral("User session switched")); });
+    connect(&events, &SystemEvents::screenLocked, this,
+            [this] { handleSystemEvent(QStringLiteral("Screen locked")); });
+    events.start();
+}
+
+void AppState::handleSystemEvent(const QString& reason)
+{
+    if (!m_policy->settings().relockOnSleepOrScreenLock)
+        return;
+    relockEverything(reason);
+}
+
+void AppState::relockEverything(const QString& reason)
+{
+    m_appEngine->relockAll(reason);
+    m_folderEngine->relockAll(reason);
+}
+
+void AppState::setAppearance(AppearanceMode mode)
+{
+    VeilmarkSettings settings = m_policy->settings();
+    settings.appearance = mode;
+    m_policy->setSettings(settings);
+    applyAppearance(mode);
+}
+
+void AppState::applyAppearance(AppearanceMode mode)
+{
+    m_platform.appearance.apply(mode);
+}
+
+void AppState::setLaunchAtLogin(bool enabled)
+{
+    LoginItems& items = m_platform.loginItems;
+    const std::optional<QString> error = enabled ? items.registerItem() : items.unregisterItem();
+    if (error) {
+        m_log->record(LogEventKind::error, QStringLiteral("Launch at Login"), *error);
+        return;
+    }
+    VeilmarkSettings settings = m_policy->settings();
+    settings.launchAtLogin = enabled;
+    m_policy->setSettings(settings);
+}
+
+bool AppState::isLaunchAtLoginRegistered() const
+{
+    return m_platform.loginItems.isRegistered();
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/SystemEvents.h"
+
+// System events a test fires by hand.
+class FakeSystemEvents : public SystemEvents
+{
+public:
+    int starts = 0;
+    void start() override { ++starts; }
+
+    void sleep() { emit goingToSleep(); }
+    void switchSession() { emit sessionSwitched(); }
+    void lockScreen() { emit screenLocked(); }
+};
