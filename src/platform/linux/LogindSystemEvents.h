@@ -2,6 +2,8 @@
 
 #include "platform/SystemEvents.h"
 
+#include <QDBusContext>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -15,7 +17,7 @@ class QDBusServiceWatcher;
 // a screen lock too. While awake, a logind delay inhibitor makes sleep wait until goingToSleep() has
 // been handled. Whatever bus or service is missing simply sends nothing; logind is followed when it
 // starts later or restarts.
-class LogindSystemEvents : public SystemEvents
+class LogindSystemEvents : public SystemEvents, protected QDBusContext
 {
     Q_OBJECT
 
@@ -67,5 +69,7 @@ private:
     quint64 m_logindGeneration = 0;
     int m_inhibitorFd = -1;
     QString m_sessionPath;
+    // Connections whose screen saver has announced a lock and not yet its end.
+    QSet<QString> m_activeScreenSavers;
     QDBusServiceWatcher* m_logindWatcher = nullptr;
 };

@@ -28,6 +28,8 @@ const uint32_t MaxIconWords = 1u << 22;
 const uint32_t MaxIconSide = 4096;
 // Client lists hold a few hundred windows at most.
 const uint32_t MaxListWords = 1u << 16;
+// How long "no active window" must last to count: window managers set the next one at once.
+const int FocusSettleMs = 200;
 
 struct FreeDeleter
 {
@@ -149,6 +151,16 @@ X11Workspace::X11Workspace(const QByteArray& displayName, QObject* parent)
     xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_timeWindow, m_root, -1, -1, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &timeMask);
 
+    m_focusSettle = new QTimer(this);
+    m_focusSettle->setSingleShot(true);
+    m_focusSettle->setInterval(FocusSettleMs);
+    connect(m_focusSettle, &QTimer::timeout, this, [this] {
+        if (m_activeWindow == XCB_WINDOW_NONE && connected()) {
+            setActiveApplication(QString());
+            emitPending();
+        }
+    });
+
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_connection), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &X11Workspace::processEvents);
 
@@ -165,7 +177,18 @@ X11Workspace::X11Workspace(const QByteArray& displayName, QObject* parent)
 
 X11Workspace::~X11Workspace()
 {
-    delete m_notifier;
+    // A slot may delete the workspace while the notifier or the timer is still delivering the signal
+    // that led there; stopped now, and no longer children, they go once that is over.
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        m_notifier->setParent(nullptr);
+        m_notifier->deleteLater();
+    }
+    if (m_focusSettle) {
+        m_focusSettle->stop();
+        m_focusSettle->setParent(nullptr);
+        m_focusSettle->deleteLater();
+    }
     m_backlog.clear();
     m_resolver.reset();
     if (m_ewmhReady) {
@@ -191,6 +214,9 @@ bool X11Workspace::checkConnection()
     if (m_broken) {
         if (m_notifier) {
             m_notifier->setEnabled(false);
+        }
+        if (m_focusSettle) {
+            m_focusSettle->stop();
         }
         m_backlog.clear();
         m_pending.clear();
@@ -223,37 +249,45 @@ QStringList X11Workspace::runningApplications() const
 void X11Workspace::processEvents()
 {
     m_processingScheduled = false;
-    const QPointer<X11Workspace> alive(this);
     while (checkConnection()) {
         const Event event = nextEvent();
         if (!event) {
             break;
         }
         handle(event.get());
-        // A slot may delete the workspace, or run a nested event loop that comes back in here;
-        // either way every change is emitted exactly once and in order.
-        while (!m_pending.empty()) {
-            const auto [change, id] = std::move(m_pending.front());
-            m_pending.pop_front();
-            switch (change) {
-            case Change::launched:
-                emit didLaunch(id);
-                break;
-            case Change::activated:
-                emit didActivate(id);
-                break;
-            case Change::deactivated:
-                emit didDeactivate(id);
-                break;
-            case Change::terminated:
-                emit didTerminate(id);
-                break;
-            }
-            if (!alive) {
-                return;
-            }
+        if (!emitPending()) {
+            return;
         }
     }
+}
+
+// A slot may delete the workspace, or run a nested event loop that comes back in here; either way
+// every change is emitted exactly once and in order. False when the workspace is gone.
+bool X11Workspace::emitPending()
+{
+    const QPointer<X11Workspace> alive(this);
+    while (!m_pending.empty()) {
+        const auto [change, id] = std::move(m_pending.front());
+        m_pending.pop_front();
+        switch (change) {
+        case Change::launched:
+            emit didLaunch(id);
+            break;
+        case Change::activated:
+            emit didActivate(id);
+            break;
+        case Change::deactivated:
+            emit didDeactivate(id);
+            break;
+        case Change::terminated:
+            emit didTerminate(id);
+            break;
+        }
+        if (!alive) {
+            return false;
+        }
+    }
+    return true;
 }
 
 X11Workspace::Event X11Workspace::nextEvent()
@@ -396,6 +430,16 @@ void X11Workspace::updateActiveWindow()
 
 void X11Workspace::followActiveWindow()
 {
+    // Window managers announce no active window between taking focus from one window and giving it
+    // to the next. Only when it stays that way has the application lost focus; otherwise switching
+    // between two windows of one application would look like leaving it and coming back.
+    if (m_activeWindow == XCB_WINDOW_NONE) {
+        if (!m_activeApplication.isEmpty() && !m_focusSettle->isActive()) {
+            m_focusSettle->start();
+        }
+        return;
+    }
+    m_focusSettle->stop();
     const QString id = m_windowIds.value(m_activeWindow);
     if (Application* app = id.isEmpty() ? nullptr : application(id)) {
         app->lastActive = m_activeWindow;
@@ -603,8 +647,8 @@ QImage X11Workspace::iconForFile(const QString& appPath) const
 
 void X11Workspace::launch(const QString& appPath)
 {
-    // GIO runs the Exec line as the desktop entry spec says and puts GIO_LAUNCHED_DESKTOP_FILE(_PID) in
-    // the child's environment, which is what identifies its windows when nothing else does.
+    // GIO expands the Exec line's field codes and puts GIO_LAUNCHED_DESKTOP_FILE(_PID) in the child's
+    // environment, which is what identifies its windows when nothing else does.
     GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(QFile::encodeName(appPath).constData());
     if (!info) {
         qCWarning(lcWorkspace) << "not a launchable desktop entry:" << appPath;

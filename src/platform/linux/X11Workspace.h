@@ -15,6 +15,7 @@
 #include <xcb/xcb_ewmh.h>
 
 class QSocketNotifier;
+class QTimer;
 
 // The running applications of an X11 session, on a connection of its own (not Qt's): the top-level
 // client windows of _NET_CLIENT_LIST grouped by the desktop-file ID each resolves to
@@ -25,8 +26,9 @@ class QSocketNotifier;
 // An application launches when its first window enters the client list and terminates when its last
 // one leaves; an active application that terminates is not also reported as deactivated. Focus
 // moving between windows of one application, or to a window of no application, reports nothing, or
-// only the half that concerns an application. If the X connection breaks, nothing more is reported
-// and every action does nothing.
+// only the half that concerns an application. Focus going to no window at all deactivates only once
+// it has stayed there for a fifth of a second: window managers pass through "none" on every switch. If the X
+// connection breaks, nothing more is reported and every action does nothing.
 class X11Workspace : public Workspace
 {
     Q_OBJECT
@@ -79,6 +81,7 @@ private:
     void updateActiveWindow();
     void followActiveWindow();
     void setActiveApplication(const QString& id);
+    bool emitPending();
     void scheduleProcessing() const;
     bool checkConnection();
 
@@ -109,6 +112,8 @@ private:
     QList<Application> m_applications;        // in the order they launched
     xcb_window_t m_activeWindow = XCB_WINDOW_NONE;
     QString m_activeApplication;
+    QTimer* m_focusSettle =
+        nullptr; // runs while no window is active and an application still counts as active
 
     std::deque<Event> m_backlog; // read while waiting for a reply, not handled yet
     std::deque<std::pair<Change, QString>> m_pending;
