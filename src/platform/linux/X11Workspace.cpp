@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <cstdlib>
 #include <cstring>
@@ -249,6 +250,9 @@ QStringList X11Workspace::runningApplications() const
 void X11Workspace::processEvents()
 {
     m_processingScheduled = false;
+    if (!emitPending()) {
+        return;
+    }
     while (checkConnection()) {
         const Event event = nextEvent();
         if (!event) {
@@ -502,6 +506,11 @@ void X11Workspace::hide(const QString& bundleID)
         iconify(window);
     }
     xcb_flush(m_connection);
+    // A hidden application is no longer in front, whatever the window manager reports next; brought
+    // forward again, even at once, it is activated anew.
+    if (m_activeApplication == bundleID) {
+        setActiveApplication(QString());
+    }
     scheduleProcessing();
 }
 

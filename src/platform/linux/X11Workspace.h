@@ -27,8 +27,11 @@ class QTimer;
 // one leaves; an active application that terminates is not also reported as deactivated. Focus
 // moving between windows of one application, or to a window of no application, reports nothing, or
 // only the half that concerns an application. Focus going to no window at all deactivates only once
-// it has stayed there for a fifth of a second: window managers pass through "none" on every switch. If the X
-// connection breaks, nothing more is reported and every action does nothing.
+// it has stayed there for a fifth of a second: window managers pass through "none" on every switch.
+// Hiding the active application deactivates it at once. Hidden means until unhide() or activate():
+// a window the application opens meanwhile is hidden too.
+//
+// If the X connection breaks, nothing more is reported and every action does nothing.
 class X11Workspace : public Workspace
 {
     Q_OBJECT
