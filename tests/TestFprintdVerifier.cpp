@@ -1,3 +1,4 @@
+#include "ChildProcesses.h"
 #include "platform/linux/FprintdVerifier.h"
 
 #include <QDBusConnection>
@@ -43,24 +44,6 @@ QString userName()
 {
     const passwd* entry = ::getpwuid(::geteuid());
     return entry != nullptr ? QString::fromLocal8Bit(entry->pw_name) : QString();
-}
-
-// The children must not outlive a crashed or killed test: the kernel kills them when it dies.
-void dieWithTest(QProcess& process)
-{
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-}
-
-void stop(QProcess& process)
-{
-    if (process.state() == QProcess::NotRunning) {
-        return;
-    }
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
 }
 
 Result resultOf(const QSignalSpy& finished, int index = 0)

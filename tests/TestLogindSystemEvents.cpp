@@ -1,3 +1,4 @@
+#include "ChildProcesses.h"
 #include "platform/linux/LogindSystemEvents.h"
 
 #include <QCoreApplication>
@@ -99,24 +100,6 @@ def load(mock, parameters):
 QString sessionPath(const QString& id)
 {
     return QStringLiteral("/org/freedesktop/login1/session/") + id;
-}
-
-// The children must not outlive a crashed or killed test: the kernel kills them when it dies.
-void dieWithTest(QProcess& process)
-{
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-}
-
-void stop(QProcess& process)
-{
-    if (process.state() == QProcess::NotRunning) {
-        return;
-    }
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
 }
 
 QDBusMessage call(QDBusConnection bus, const QString& service, const QString& path, const QString& interface,
