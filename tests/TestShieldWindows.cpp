@@ -1,3 +1,4 @@
+#include "PresencePromptWindow.h"
 #include "ShieldWindow.h"
 #include "ShieldWindows.h"
 #include "apps/ShieldModel.h"
@@ -7,8 +8,11 @@
 #include <QQuickItem>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QtQml/QQmlExtensionPlugin>
+
+#include <xcb/xcb.h>
 
 Q_IMPORT_QML_PLUGIN(VeilmarkPlugin)
 
@@ -34,6 +38,22 @@ QString xwininfo(QWindow* window)
     p.start("xwininfo", {"-id", QString::number(window->winId())});
     p.waitForFinished();
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+// Position of each window among the root's children, bottom to top.
+QList<xcb_window_t> stackingOrder()
+{
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11->connection();
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+    QList<xcb_window_t> order;
+    if (tree) {
+        const xcb_window_t* children = xcb_query_tree_children(tree);
+        for (int i = 0; i < xcb_query_tree_children_length(tree); ++i)
+            order.append(children[i]);
+    }
+    free(tree);
+    return order;
 }
 } // namespace
 
@@ -109,6 +129,36 @@ private slots:
         QVERIFY(!shield.windows().front()->isVisible());
         QCOMPARE(shield.showWindows(model), 2);
         QCOMPARE(shield.windows().size(), size_t(2));
+        shield.hideWindows();
+    }
+
+    void promptOpensAboveTheShield()
+    {
+        ShieldModel model;
+        ShieldWindows shield;
+        PresencePromptWindow prompt;
+        // Built before the shield, as in the running program: stacking must not depend on it.
+        prompt.open(PresencePrompt::Mode::password, "unlock the folder “Taxes”");
+        prompt.close();
+        shield.showWindows(model);
+        prompt.open(PresencePrompt::Mode::password, "unlock Firefox");
+        QVERIFY(QTest::qWaitForWindowExposed(prompt.view()));
+        QTRY_VERIFY([&] {
+            const QList<xcb_window_t> order = stackingOrder();
+            const qsizetype promptAt = order.indexOf(xcb_window_t(prompt.view()->winId()));
+            for (const auto& window : shield.windows())
+                if (promptAt < 0 || order.indexOf(xcb_window_t(window->winId())) > promptAt)
+                    return false;
+            return true;
+        }());
+        // Keys typed now reach the prompt, not the shield that holds the keyboard.
+        QSignalSpy submitted(&prompt, &PresencePrompt::passwordSubmitted);
+        QTest::qWait(200);
+        QProcess::execute("xdotool", {"type", "--delay", "30", "pw"});
+        QProcess::execute("xdotool", {"key", "Return"});
+        QTRY_COMPARE(submitted.count(), 1);
+        QCOMPARE(submitted.first().first().toByteArray(), QByteArray("pw"));
+        prompt.close();
         shield.hideWindows();
     }
 

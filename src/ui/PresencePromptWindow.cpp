@@ -6,6 +6,9 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
 
 PresencePromptWindow::PresencePromptWindow(QObject* parent)
     : PresencePrompt(parent)
@@ -19,7 +22,6 @@ void PresencePromptWindow::ensureView()
         return;
     m_view = std::make_unique<QQuickView>();
     m_view->setTitle(QStringLiteral("Veilmark"));
-    m_view->setFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     m_view->setResizeMode(QQuickView::SizeViewToRootObject);
     m_view->setInitialProperties({{QStringLiteral("prompt"), QVariant::fromValue(this)}});
     m_view->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veilmark/qml/PromptView.qml")));
@@ -47,9 +49,32 @@ void PresencePromptWindow::open(Mode mode, const QString& reason)
         m_view->setScreen(screen);
         m_view->setPosition(area.center() - QPoint(m_view->width() / 2, m_view->height() / 2));
     }
+    // Over the shield, whose windows the window manager does not manage, a managed dialog would
+    // be stacked below them; there the prompt is unmanaged too, and raised above them.
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    const bool overShield = std::any_of(windows.cbegin(), windows.cend(), [this](QWindow* window) {
+        return window != m_view.get() && window->isVisible() &&
+               window->flags().testFlag(Qt::BypassWindowManagerHint);
+    });
+    const Qt::WindowFlags flags =
+        overShield
+            ? Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint | Qt::WindowStaysOnTopHint
+            : Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    if (m_view->flags() != flags)
+        m_view->setFlags(flags);
     m_view->show();
     m_view->raise();
     m_view->requestActivate();
+    if (overShield) {
+        // A shield window mapped a moment ago takes the focus when its map completes; ask again
+        // once that has happened.
+        QTimer::singleShot(100, m_view.get(), [view = m_view.get()] {
+            if (view->isVisible()) {
+                view->raise();
+                view->requestActivate();
+            }
+        });
+    }
 }
 
 void PresencePromptWindow::setStatus(const QString& text, bool isError)

@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
+
 ShieldWindows::ShieldWindows() = default;
 ShieldWindows::~ShieldWindows() = default;
 
@@ -53,6 +55,17 @@ void ShieldWindows::activateWindows()
         return;
     for (const auto& window : m_windows)
         window->raise();
-    m_windows.front()->requestActivate();
     m_windows.front()->grabKeyboard();
+    // The prompt, when open over the shield, keeps the keyboard focus; the grab only makes sure
+    // no other application gets it.
+    QWindow* focus = m_windows.front().get();
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        const bool ours = std::any_of(m_windows.cbegin(), m_windows.cend(),
+                                      [window](const auto& shield) { return shield.get() == window; });
+        if (!ours && window->isVisible() && window->flags().testFlag(Qt::BypassWindowManagerHint)) {
+            window->raise();
+            focus = window;
+        }
+    }
+    focus->requestActivate();
 }

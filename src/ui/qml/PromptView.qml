@@ -29,6 +29,9 @@ Rectangle {
     width: 440
     height: 212
     color: palette.window
+    // Drawn by us: over the shield the window has no frame from the window manager.
+    border.color: Qt.rgba(0, 0, 0, 0.25)
+    border.width: 1
     focus: true
     Keys.onEscapePressed: prompt.cancel()
 
