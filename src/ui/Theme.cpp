@@ -1,10 +1,17 @@
 #include "Theme.h"
 
+#include <QEvent>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QPalette>
 
 Theme::Theme(QObject* parent)
     : QObject(parent)
-{}
+    , m_dark(paletteIsDark())
+{
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->installEventFilter(this);
+}
 
 QString Theme::symbolFamily()
 {
@@ -15,4 +22,40 @@ QString Theme::symbolFamily()
         return families.isEmpty() ? QString() : families.first();
     }();
     return family;
+}
+
+bool Theme::paletteIsDark()
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return false;
+    return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
+}
+
+QColor Theme::primary() const
+{
+    return m_dark ? QColor(0xf2, 0xf2, 0xf7) : QColor(0x1d, 0x1d, 0x1f);
+}
+
+QColor Theme::secondary() const
+{
+    return m_dark ? QColor::fromRgbF(0.92f, 0.92f, 0.96f, 0.6f)
+                  : QColor::fromRgbF(0.24f, 0.24f, 0.26f, 0.72f);
+}
+
+QColor Theme::tertiary() const
+{
+    return m_dark ? QColor::fromRgbF(0.92f, 0.92f, 0.96f, 0.38f)
+                  : QColor::fromRgbF(0.24f, 0.24f, 0.26f, 0.45f);
+}
+
+bool Theme::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange) {
+        const bool dark = paletteIsDark();
+        if (dark != m_dark) {
+            m_dark = dark;
+            emit schemeChanged();
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }

@@ -13,6 +13,8 @@ Button {
     property int symbolSize: 16
     property real minimumLabelWidth: 0
     property bool dark: true
+    // Hover help, also the accessible name of a button that shows only a symbol.
+    property string help: ""
 
     readonly property color foreground: prominent ? "white" : (dark ? "white" : "#1d1d1f")
 
@@ -23,7 +25,14 @@ Button {
     topPadding: 9
     bottomPadding: 9
     hoverEnabled: true
-    Accessible.name: text
+    spacing: 10
+    Accessible.name: text.length > 0 ? text : help
+    Accessible.description: help
+    ToolTip.visible: help.length > 0 && hovered
+    ToolTip.text: help
+    ToolTip.delay: 600
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
     scale: down ? 0.97 : 1.0
 
     Behavior on scale {
@@ -38,7 +47,7 @@ Button {
             id: label
 
             anchors.centerIn: parent
-            spacing: 10
+            spacing: button.spacing
 
             Symbol {
                 visible: button.symbol.length > 0
@@ -47,6 +56,7 @@ Button {
                 color: button.foreground
             }
             Text {
+                visible: text.length > 0
                 text: button.text
                 font: button.font
                 color: button.foreground

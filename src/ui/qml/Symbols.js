@@ -5,9 +5,13 @@
 var codePoints = {
     "app.badge.checkmark": 0xef40,          // app_registration
     "app.fill": 0xe5c3,                     // apps
+    "arrow.up": 0xe5d8,                     // arrow_upward
     "building.2.fill": 0xea40,              // apartment
+    "checkmark.circle.fill": 0xe86c,        // check_circle
     "checkmark.seal": 0xe8e8,               // verified_user
     "checkmark.seal.fill": 0xef76,          // verified
+    "chevron.right": 0xe5cc,                // chevron_right
+    "circle": 0xe836,                       // radio_button_unchecked
     "circle.lefthalf.filled": 0xeb37,       // contrast
     "clock.arrow.circlepath": 0xe889,       // history
     "exclamationmark.shield.fill": 0xf014,  // gpp_maybe
@@ -23,6 +27,7 @@ var codePoints = {
     "lock.open.fill": 0xe898,               // lock_open
     "lock.shield.fill": 0xe32a,             // security
     "macwindow": 0xe069,                    // web_asset
+    "minus": 0xe15b,                        // remove
     "moon.fill": 0xe51c,                    // dark_mode
     "moon.zzz.fill": 0xef44,                // bedtime
     "person.crop.circle.badge.checkmark": 0xe174, // how_to_reg
@@ -34,6 +39,7 @@ var codePoints = {
     "timer": 0xe425,                        // timer
     "touchid": 0xe90d,                      // fingerprint
     "trash": 0xe872,                        // delete
+    "xmark": 0xe5cd,                        // close
     "xmark.octagon.fill": 0xe99a            // dangerous
 };
 

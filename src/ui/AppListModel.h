@@ -1,0 +1,65 @@
+#pragma once
+
+#include "model/ProtectedApp.h"
+
+#include <QAbstractListModel>
+#include <QtQml/qqmlregistration.h>
+
+class AppState;
+class Workspace;
+
+// The protected applications as rows for the views, each with its lock state, and the actions
+// a row offers. `enabledOnly` keeps just the records whose protection is on (the tray panel).
+class AppListModel : public QAbstractListModel
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by the view context")
+    Q_PROPERTY(int count READ count NOTIFY countsChanged)
+    Q_PROPERTY(int lockedCount READ lockedCount NOTIFY countsChanged)
+
+public:
+    enum Role
+    {
+        BundleIdRole = Qt::UserRole + 1,
+        NameRole,
+        AppPathRole,
+        EnabledRole,
+        UnlockedRole,
+        IconRole,
+        HasIconRole,
+    };
+
+    AppListModel(AppState& state, Workspace* workspace, bool enabledOnly, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const { return int(m_rows.size()); }
+    // Enabled records that are not unlocked right now.
+    int lockedCount() const;
+
+    Q_INVOKABLE void unlock(const QString& bundleID);
+    Q_INVOKABLE void relock(const QString& bundleID);
+    Q_INVOKABLE void setProtection(const QString& bundleID, bool enabled);
+    // Takes the lock off the entry, forgets the unlock, drops the record and logs it.
+    Q_INVOKABLE void remove(const QString& bundleID);
+    // Protects the desktop entries at `paths`, in order; Veilmark itself, unreadable entries and
+    // entries already protected are skipped. Returns how many records were appended.
+    Q_INVOKABLE int addDesktopEntries(const QStringList& paths);
+
+signals:
+    void countsChanged();
+
+private:
+    void rebuild();
+    std::optional<ProtectedApp> find(const QString& bundleID) const;
+    QImage icon(const QString& appPath) const;
+
+    AppState& m_state;
+    Workspace* m_workspace;
+    bool m_enabledOnly;
+    QList<ProtectedApp> m_rows;
+    mutable QHash<QString, QImage> m_icons;
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QImage>
+#include <QSet>
+#include <QtQml/qqmlregistration.h>
+
+// The installed applications for the application chooser: one row per desktop entry, by name,
+// with its theme icon and whether it is chosen. Veilmark's own entry is never offered.
+class DesktopEntryModel : public QAbstractListModel
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by the view context")
+    Q_PROPERTY(int chosenCount READ chosenCount NOTIFY chosenChanged)
+
+public:
+    enum Role
+    {
+        NameRole = Qt::UserRole + 1,
+        PathRole,
+        IdRole,
+        IconRole,
+        ChosenRole,
+        HasIconRole,
+    };
+
+    struct Row
+    {
+        QString id;
+        QString name;
+        QString path;
+        QString icon;
+    };
+
+    explicit DesktopEntryModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    // Scans the installed entries again and forgets the choice.
+    Q_INVOKABLE void reload();
+    // Only for tests: rows instead of the installed entries.
+    void setRows(const QList<Row>& rows);
+    Q_INVOKABLE void toggle(int row);
+    // The paths of the chosen entries, in list order.
+    Q_INVOKABLE QStringList chosenPaths() const;
+    int chosenCount() const { return int(m_chosen.size()); }
+
+signals:
+    void chosenChanged();
+
+private:
+    QImage icon(int row) const;
+
+    QList<Row> m_rows;
+    QSet<int> m_chosen;
+    mutable QHash<int, QImage> m_icons;
+};

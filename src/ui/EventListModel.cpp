@@ -1,0 +1,102 @@
+#include "EventListModel.h"
+
+#include "store/EventLog.h"
+
+#include <QRegularExpression>
+
+namespace {
+struct Presentation
+{
+    const char* symbol;
+    const char* tone;
+};
+
+Presentation presentation(LogEventKind kind)
+{
+    switch (kind) {
+    case LogEventKind::appUnlocked:
+    case LogEventKind::folderUnlocked:
+        return {"lock.open.fill", "green"};
+    case LogEventKind::appRelocked:
+    case LogEventKind::folderRelocked:
+        return {"lock.fill", "blue"};
+    case LogEventKind::appAuthFailed:
+    case LogEventKind::folderAuthFailed:
+        return {"exclamationmark.shield.fill", "orange"};
+    case LogEventKind::systemRelock:
+        return {"moon.zzz.fill", "indigo"};
+    case LogEventKind::error:
+        break;
+    }
+    return {"xmark.octagon.fill", "red"};
+}
+} // namespace
+
+EventListModel::EventListModel(EventLog& log, QObject* parent)
+    : QAbstractListModel(parent)
+    , m_log(log)
+{
+    // The log changes as a whole (a record shifts every row), so the rows are rebuilt.
+    connect(&log, &EventLog::eventsChanged, this, [this] {
+        beginResetModel();
+        endResetModel();
+        emit countChanged();
+    });
+}
+
+int EventListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_log.events().size());
+}
+
+int EventListModel::count() const
+{
+    return int(m_log.events().size());
+}
+
+QVariant EventListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_log.events().size())
+        return {};
+    const LogEvent& event = m_log.events()[index.row()];
+    switch (role) {
+    case SubjectRole:
+        return event.subject;
+    case DetailRole:
+        return event.detail;
+    case DateTextRole:
+        return formatDate(event.date);
+    case KindRole:
+        return rawValue(event.kind);
+    case SymbolRole:
+        return QString::fromLatin1(presentation(event.kind).symbol);
+    case ToneRole:
+        return QString::fromLatin1(presentation(event.kind).tone);
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> EventListModel::roleNames() const
+{
+    return {{SubjectRole, "subject"}, {DetailRole, "detail"}, {DateTextRole, "dateText"},
+            {KindRole, "kind"},       {SymbolRole, "symbol"}, {ToneRole, "tone"}};
+}
+
+QString EventListModel::formatDate(const QDateTime& date, const QLocale& locale)
+{
+    const QDateTime local = date.toLocalTime();
+    // QLocale has no medium date; the long date without its weekday and with an abbreviated
+    // month is one ("Mar 1, 2024", "1. März 2024").
+    QString dateFormat = locale.dateFormat(QLocale::LongFormat);
+    dateFormat.remove(QRegularExpression(QStringLiteral("d{4}[,.]?\\s*")));
+    dateFormat.replace(QRegularExpression(QStringLiteral("M{4}")), QStringLiteral("MMM"));
+    dateFormat = dateFormat.trimmed();
+    return locale.toString(local.date(), dateFormat) + QLatin1Char(' ') +
+           locale.toString(local.time(), QLocale::ShortFormat);
+}
+
+void EventListModel::clear()
+{
+    m_log.clear();
+}

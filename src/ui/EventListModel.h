@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QLocale>
+#include <QtQml/qqmlregistration.h>
+
+class EventLog;
+
+// The activity log as rows, in the log's own order (newest first), each with its kind's symbol
+// and colour name and its date in the user's locale.
+class EventListModel : public QAbstractListModel
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by the view context")
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+
+public:
+    enum Role
+    {
+        SubjectRole = Qt::UserRole + 1,
+        DetailRole,
+        DateTextRole,
+        KindRole,
+        SymbolRole,
+        ToneRole,
+    };
+
+    explicit EventListModel(EventLog& log, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const;
+    // A medium date and a short time, as the locale writes them.
+    static QString formatDate(const QDateTime& date, const QLocale& locale = QLocale());
+
+    Q_INVOKABLE void clear();
+
+signals:
+    void countChanged();
+
+private:
+    EventLog& m_log;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "model/ProtectedFolder.h"
+
+#include <QAbstractListModel>
+#include <QtQml/qqmlregistration.h>
+
+class AppState;
+
+// The protected folders as rows for the views, and the actions a row offers. `enabledOnly`
+// keeps just the records whose protection is on (the tray panel).
+class FolderListModel : public QAbstractListModel
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by the view context")
+    Q_PROPERTY(int count READ count NOTIFY countsChanged)
+    Q_PROPERTY(int lockedCount READ lockedCount NOTIFY countsChanged)
+
+public:
+    enum Role
+    {
+        IdRole = Qt::UserRole + 1,
+        NameRole,
+        PathRole,
+        DisplayPathRole,
+        LockedRole,
+    };
+
+    FolderListModel(AppState& state, const QString& homePath, bool enabledOnly, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const { return int(m_rows.size()); }
+    // Enabled records that are locked.
+    int lockedCount() const;
+    // The path with the home directory at its start written as "~".
+    static QString displayPath(const QString& path, const QString& homePath);
+
+    Q_INVOKABLE void lock(const QString& id);
+    Q_INVOKABLE void unlock(const QString& id);
+    Q_INVOKABLE void remove(const QString& id);
+    Q_INVOKABLE void addFolders(const QStringList& paths);
+
+signals:
+    void countsChanged();
+
+private:
+    void rebuild();
+    std::optional<ProtectedFolder> find(const QString& id) const;
+
+    AppState& m_state;
+    QString m_homePath;
+    bool m_enabledOnly;
+    QList<ProtectedFolder> m_rows;
+};

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QtQml/qqmlregistration.h>
+
+class AppListModel;
+class AppState;
+class Authenticator;
+class DesktopEntryModel;
+class DirectoryModel;
+class EventListModel;
+class FolderListModel;
+class SettingsModel;
+class Workspace;
+Q_MOC_INCLUDE("app/AppState.h")
+Q_MOC_INCLUDE("AppListModel.h")
+Q_MOC_INCLUDE("DesktopEntryModel.h")
+Q_MOC_INCLUDE("DirectoryModel.h")
+Q_MOC_INCLUDE("EventListModel.h")
+Q_MOC_INCLUDE("FolderListModel.h")
+Q_MOC_INCLUDE("SettingsModel.h")
+
+// Everything the main window and the tray panel show, shared by both so that a change made in
+// one shows in the other at once: the coordinator, the list models over its stores, and the few
+// facts about the platform the views need.
+class ViewContext : public QObject
+{
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by the entry point")
+    Q_PROPERTY(AppState* state READ state CONSTANT)
+    Q_PROPERTY(AppListModel* apps READ apps CONSTANT)
+    Q_PROPERTY(AppListModel* enabledApps READ enabledApps CONSTANT)
+    Q_PROPERTY(FolderListModel* folders READ folders CONSTANT)
+    Q_PROPERTY(FolderListModel* enabledFolders READ enabledFolders CONSTANT)
+    Q_PROPERTY(EventListModel* events READ events CONSTANT)
+    Q_PROPERTY(SettingsModel* settings READ settings CONSTANT)
+    Q_PROPERTY(DesktopEntryModel* installedApps READ installedApps CONSTANT)
+    Q_PROPERTY(DirectoryModel* directories READ directories CONSTANT)
+    Q_PROPERTY(bool appProtectionSupported READ appProtectionSupported CONSTANT)
+    Q_PROPERTY(QString version READ version CONSTANT)
+
+public:
+    // `workspace` gives the applications' icons; app protection is unsupported on Wayland or
+    // when the workspace says it cannot watch windows.
+    ViewContext(AppState& state, Authenticator* authenticator, Workspace* workspace, const QString& homePath,
+                QObject* parent = nullptr);
+    ~ViewContext() override;
+
+    AppState* state() const { return &m_state; }
+    AppListModel* apps() const { return m_apps; }
+    AppListModel* enabledApps() const { return m_enabledApps; }
+    FolderListModel* folders() const { return m_folders; }
+    FolderListModel* enabledFolders() const { return m_enabledFolders; }
+    EventListModel* events() const { return m_events; }
+    SettingsModel* settings() const { return m_settings; }
+    DesktopEntryModel* installedApps() const { return m_installedApps; }
+    DirectoryModel* directories() const { return m_directories; }
+    bool appProtectionSupported() const { return m_appProtectionSupported; }
+    static QString version();
+
+    static bool isWaylandSession();
+
+    Q_INVOKABLE void lockEverything(const QString& reason);
+    // Opens the main window, or brings the open one forward.
+    Q_INVOKABLE void openMainWindow() { emit mainWindowRequested(); }
+    // The one quit path, which relocks everything first.
+    Q_INVOKABLE void quit();
+
+signals:
+    void mainWindowRequested();
+
+private:
+    AppState& m_state;
+    AppListModel* m_apps;
+    AppListModel* m_enabledApps;
+    FolderListModel* m_folders;
+    FolderListModel* m_enabledFolders;
+    EventListModel* m_events;
+    SettingsModel* m_settings;
+    DesktopEntryModel* m_installedApps;
+    DirectoryModel* m_directories;
+    bool m_appProtectionSupported;
+};

@@ -1,0 +1,95 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Veilmark
+
+// The protected applications: per row its state, Unlock or Relock, the protection switch and
+// remove; "Add App" opens the chooser of installed applications.
+Item {
+    id: view
+
+    required property ViewContext context
+    readonly property AppListModel apps: context.apps
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 28
+        spacing: 20
+
+        RowLayout {
+            Layout.fillWidth: true
+            SectionHeader {
+                symbol: "lock.app.dashed"
+                title: "Protected Apps"
+                subtitle: "Apps stay hidden behind glass until you prove it's you"
+            }
+            GlassButton {
+                objectName: "addApp"
+                text: "Add App"
+                symbol: "plus"
+                spacing: 6
+                prominent: true
+                tint: Theme.blue
+                dark: Theme.dark
+                onClicked: chooser.openChooser()
+            }
+        }
+
+        Text {
+            objectName: "waylandNotice"
+            visible: !view.context.appProtectionSupported
+            text: "App protection needs an X11 session; folders, activity and settings work as usual."
+            font.pixelSize: 12
+            color: Theme.orange
+            elide: Text.ElideRight
+            Layout.fillWidth: true
+        }
+
+        EmptyStateCard {
+            objectName: "emptyApps"
+            visible: view.apps.count === 0
+            symbol: "app.badge.checkmark"
+            title: "No protected apps yet"
+            message: "Add an app and it will instantly hide and blur whenever it opens, until you unlock it with your fingerprint or password."
+            messageWidth: 380
+        }
+
+        ScrollView {
+            id: scroller
+
+            objectName: "appList"
+            visible: view.apps.count > 0
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
+            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+            contentWidth: availableWidth
+
+            ColumnLayout {
+                width: scroller.availableWidth - 12
+                spacing: 12
+
+                Repeater {
+                    model: view.apps
+                    delegate: AppRow {
+                        Layout.fillWidth: true
+                        list: view.apps
+                    }
+                }
+                Item { implicitHeight: 12 }
+            }
+        }
+
+        Item {
+            visible: view.apps.count === 0
+            Layout.fillHeight: true
+        }
+    }
+
+    AppChooser {
+        id: chooser
+
+        entries: view.context.installedApps
+        onChosen: paths => view.apps.addDesktopEntries(paths)
+    }
+}

@@ -1,0 +1,121 @@
+import QtQuick
+import QtQuick.Layouts
+import Veilmark
+
+// One protected folder of the Folders screen.
+GlassCard {
+    id: row
+
+    required property FolderListModel list
+    required property string folderID
+    required property string name
+    required property string displayPath
+    required property bool locked
+
+    objectName: "folder-" + name
+    cornerRadius: 16
+    padding: 14
+    implicitHeight: content.implicitHeight + 2 * padding
+
+    RowLayout {
+        id: content
+
+        width: row.width - 2 * row.padding
+        spacing: 14
+
+        Item {
+            implicitWidth: 40
+            implicitHeight: 40
+            Symbol {
+                anchors.centerIn: parent
+                name: "folder.fill"
+                size: 34
+                color: Theme.accent
+            }
+            Rectangle {
+                objectName: "lockBadge"
+                visible: row.locked
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                anchors.rightMargin: -3
+                anchors.bottomMargin: -3
+                width: badge.implicitWidth + 6
+                height: badge.implicitHeight + 6
+                radius: width / 2
+                color: Theme.red
+                Symbol {
+                    id: badge
+
+                    anchors.centerIn: parent
+                    name: "lock.fill"
+                    size: 12
+                    font.bold: true
+                    color: "white"
+                }
+            }
+        }
+
+        ColumnLayout {
+            spacing: 3
+            Layout.fillWidth: true
+
+            Text {
+                text: row.name
+                font.pixelSize: 14
+                font.weight: Font.DemiBold
+                color: Theme.primary
+                elide: Text.ElideRight
+                Layout.fillWidth: true
+            }
+            RowLayout {
+                spacing: 6
+                StatusDot { locked: row.locked }
+                Text {
+                    text: row.locked ? "Locked" : "Unlocked"
+                    font.pixelSize: 11
+                    color: Theme.secondary
+                }
+            }
+            Text {
+                text: row.displayPath
+                font.pixelSize: 10
+                color: Theme.tertiary
+                elide: Text.ElideMiddle
+                maximumLineCount: 1
+                Layout.fillWidth: true
+            }
+        }
+
+        GlassButton {
+            objectName: "lock"
+            visible: !row.locked
+            text: "Lock"
+            symbol: "lock.fill"
+            spacing: 6
+            prominent: false
+            tint: Theme.accent
+            dark: Theme.dark
+            Accessible.name: "Lock " + row.name
+            onClicked: row.list.lock(row.folderID)
+        }
+        GlassButton {
+            objectName: "unlock"
+            visible: row.locked
+            text: "Unlock"
+            symbol: "lock.open.fill"
+            spacing: 6
+            prominent: true
+            tint: Theme.green
+            dark: Theme.dark
+            Accessible.name: "Unlock " + row.name
+            onClicked: row.list.unlock(row.folderID)
+        }
+        PlainIconButton {
+            objectName: "remove"
+            symbol: "trash"
+            symbolSize: 16
+            help: "Remove protection (unlocks the folder)"
+            onClicked: row.list.remove(row.folderID)
+        }
+    }
+}

@@ -1,0 +1,85 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Veilmark
+
+// The protected folders: per row its state and path, Lock or Unlock, and remove; "Add Folder"
+// opens the directory chooser. Every action goes to the folder engine.
+Item {
+    id: view
+
+    required property ViewContext context
+    readonly property FolderListModel folders: context.folders
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 28
+        spacing: 20
+
+        RowLayout {
+            Layout.fillWidth: true
+            SectionHeader {
+                symbol: "folder.fill.badge.gearshape"
+                title: "Protected Folders"
+                subtitle: "Locked folders stay put but can't be opened until you unlock them"
+            }
+            GlassButton {
+                objectName: "addFolder"
+                text: "Add Folder"
+                symbol: "plus"
+                spacing: 6
+                prominent: true
+                tint: Theme.blue
+                dark: Theme.dark
+                onClicked: chooser.openChooser()
+            }
+        }
+
+        EmptyStateCard {
+            objectName: "emptyFolders"
+            visible: view.folders.count === 0
+            symbol: "folder.badge.questionmark"
+            title: "No protected folders yet"
+            message: "Add a folder and it stays exactly where it is — locked and unopenable, shown with a no-access badge, until you unlock it with your fingerprint or password. Your files are never moved."
+            messageWidth: 420
+        }
+
+        ScrollView {
+            id: scroller
+
+            objectName: "folderList"
+            visible: view.folders.count > 0
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
+            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+            contentWidth: availableWidth
+
+            ColumnLayout {
+                width: scroller.availableWidth - 12
+                spacing: 12
+
+                Repeater {
+                    model: view.folders
+                    delegate: FolderRow {
+                        Layout.fillWidth: true
+                        list: view.folders
+                    }
+                }
+                Item { implicitHeight: 12 }
+            }
+        }
+
+        Item {
+            visible: view.folders.count === 0
+            Layout.fillHeight: true
+        }
+    }
+
+    FolderChooser {
+        id: chooser
+
+        directories: view.context.directories
+        onChosen: paths => view.folders.addFolders(paths)
+    }
+}

@@ -1,0 +1,199 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Veilmark
+
+// The main window's content: a rounded glass panel with the sidebar on the left and the
+// selected screen on the right. The window itself is frameless and transparent; dragging the
+// panel's background moves it.
+Item {
+    id: root
+
+    required property ViewContext context
+    property string selection: "apps"
+
+    readonly property var items: [
+        { id: "apps", title: "Apps", symbol: "lock.app.dashed" },
+        { id: "folders", title: "Folders", symbol: "folder.fill.badge.gearshape" },
+        { id: "activity", title: "Activity", symbol: "clock.arrow.circlepath" },
+        { id: "settings", title: "Settings", symbol: "gearshape.fill" },
+        { id: "about", title: "About Developer", symbol: "person.crop.circle.badge.checkmark" }
+    ]
+    readonly property var screens: ({
+        apps: appsScreen, folders: foldersScreen, activity: activityScreen,
+        settings: settingsScreen, about: aboutScreen
+    })
+
+    implicitWidth: 880
+    implicitHeight: 600
+
+    Item {
+        id: panel
+
+        anchors.fill: parent
+
+        VisualEffect {
+            anchors.fill: parent
+            material: Theme.dark ? "hudWindow" : "underWindowBackground"
+            blending: "behindWindow"
+            emphasized: false
+            cornerRadius: 18
+            dark: Theme.dark
+        }
+
+        // Moves the window when the panel's background is dragged.
+        DragHandler {
+            target: null
+            grabPermissions: PointerHandler.CanTakeOverFromAnything
+            onActiveChanged: if (active && root.Window.window) root.Window.window.startSystemMove()
+        }
+
+        RowLayout {
+            anchors.fill: parent
+            spacing: 0
+
+            // Sidebar
+            Item {
+                Layout.preferredWidth: 210
+                Layout.fillHeight: true
+
+                // Rounded on the window's side only: the right edge runs under the clip.
+                Item {
+                    anchors.fill: parent
+                    clip: true
+                    Rectangle {
+                        anchors.fill: parent
+                        anchors.rightMargin: -18
+                        radius: 18
+                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.05)
+                    }
+                }
+
+                WindowControls {
+                    anchors.left: parent.left
+                    anchors.top: parent.top
+                    anchors.leftMargin: 16
+                    anchors.topMargin: 16
+                    window: root.Window.window
+                }
+
+                ColumnLayout {
+                    anchors.fill: parent
+                    spacing: 6
+
+                    RowLayout {
+                        spacing: 10
+                        Layout.leftMargin: 14
+                        Layout.rightMargin: 14
+                        Layout.topMargin: 44
+                        Layout.bottomMargin: 18
+
+                        Symbol {
+                            name: "lock.shield.fill"
+                            size: 24
+                            color: Theme.accent
+                        }
+                        Text {
+                            text: "Veilmark"
+                            font.pixelSize: 17
+                            font.bold: true
+                            color: Theme.primary
+                            maximumLineCount: 2
+                            fontSizeMode: Text.HorizontalFit
+                            minimumPixelSize: 13
+                            Layout.fillWidth: true
+                        }
+                    }
+
+                    Repeater {
+                        model: root.items
+                        delegate: SidebarItem {
+                            required property var modelData
+
+                            objectName: "sidebar-" + modelData.id
+                            text: modelData.title
+                            symbol: modelData.symbol
+                            selected: root.selection === modelData.id
+                            Layout.fillWidth: true
+                            Layout.leftMargin: 10
+                            Layout.rightMargin: 10
+                            onClicked: root.selection = modelData.id
+                        }
+                    }
+
+                    Item { Layout.fillHeight: true }
+
+                    GlassButton {
+                        objectName: "lockEverything"
+                        text: "Lock Everything"
+                        symbol: "lock.fill"
+                        spacing: 8
+                        prominent: true
+                        tint: Theme.red
+                        dark: Theme.dark
+                        Layout.fillWidth: true
+                        Layout.leftMargin: 12
+                        Layout.rightMargin: 12
+                        Layout.bottomMargin: 16
+                        onClicked: root.context.lockEverything("Manual lock-all")
+                    }
+                }
+            }
+
+            Rectangle {
+                Layout.preferredWidth: 1
+                Layout.fillHeight: true
+                color: Theme.primary
+                opacity: 0.3 * 0.35
+            }
+
+            Loader {
+                id: detail
+
+                objectName: "detail"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                sourceComponent: root.screens[root.selection]
+            }
+        }
+
+        Rectangle {
+            anchors.fill: parent
+            radius: 18
+            color: "transparent"
+            border.width: 1
+            border.color: Qt.rgba(1, 1, 1, 0.25)
+        }
+    }
+
+    // Without a frame the window manager draws no borders to resize with: the right and bottom
+    // edges and the corner between them do it.
+    Repeater {
+        model: [
+            { edges: Qt.RightEdge, cursor: Qt.SizeHorCursor },
+            { edges: Qt.BottomEdge, cursor: Qt.SizeVerCursor },
+            { edges: Qt.RightEdge | Qt.BottomEdge, cursor: Qt.SizeFDiagCursor }
+        ]
+        delegate: Item {
+            required property var modelData
+
+            x: (modelData.edges & Qt.RightEdge) ? root.width - 6 : 18
+            y: (modelData.edges & Qt.BottomEdge) ? root.height - 6 : 18
+            width: (modelData.edges & Qt.RightEdge) ? 6 : root.width - 36
+            height: (modelData.edges & Qt.BottomEdge) ? 6 : root.height - 36
+            z: (modelData.edges === (Qt.RightEdge | Qt.BottomEdge)) ? 2 : 1
+
+            HoverHandler { cursorShape: parent.modelData.cursor }
+            DragHandler {
+                target: null
+                onActiveChanged: if (active && root.Window.window) root.Window.window.startSystemResize(parent.modelData.edges)
+            }
+        }
+    }
+
+    Component { id: appsScreen; AppsView { context: root.context } }
+    Component { id: foldersScreen; FoldersView { context: root.context } }
+    Component { id: activityScreen; ActivityView { context: root.context } }
+    Component { id: settingsScreen; SettingsView { context: root.context } }
+    Component { id: aboutScreen; AboutView { version: root.context.version } }
+}
