@@ -93,7 +93,8 @@ public:
         event.window = target;
         event.type = m_active;
         event.data.data32[0] = 2;
-        xcb_send_event(m_c, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+        xcb_send_event(m_c, 0, m_root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char*>(&event));
         xcb_flush(m_c);
     }
@@ -120,9 +121,8 @@ protected:
                     clientListAt = now;
                     if (followNewClients)
                         followNewest(reader, now);
-                }
-                else if (e->window == target && e->atom == m_wmState &&
-                         cardinalProperty(reader, target, m_wmState, m_wmState) == 3 && !iconicAt)
+                } else if (e->window == target && e->atom == m_wmState &&
+                           cardinalProperty(reader, target, m_wmState, m_wmState) == 3 && !iconicAt)
                     iconicAt = now;
                 break;
             }
@@ -220,7 +220,8 @@ int main(int argc, char* argv[])
     OverlayManager overlay(display);
     AppProtectionEngine engine(policy, auth, sessions, overlay, log, workspace);
     // The desktop entry lives under /usr/... as far as the engine knows: only the screen is measured.
-    policy.addApp({"vmbenchterm", "Bench Terminal", "/usr/share/applications/vmbenchterm.desktop", true, true});
+    policy.addApp(
+        {"vmbenchterm", "Bench Terminal", "/usr/share/applications/vmbenchterm.desktop", true, true});
     engine.start();
 
     Watcher watcher;

@@ -10,8 +10,7 @@ const QString ObjectPath = QStringLiteral("/org/veilmark/Veilmark");
 
 SingleInstance::SingleInstance(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 bool SingleInstance::claim()
 {

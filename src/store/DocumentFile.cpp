@@ -40,7 +40,8 @@ bool writeAll(int fd, const QByteArray& bytes)
 }
 } // namespace
 
-std::optional<QString> DocumentFile::write(const QString& path, const QByteArray& bytes, Durability durability)
+std::optional<QString> DocumentFile::write(const QString& path, const QByteArray& bytes,
+                                           Durability durability)
 {
     const QByteArray target = QFile::encodeName(path);
     QByteArray temporary = target + ".XXXXXX";
