@@ -65,9 +65,9 @@ bool TimerFdAlarm::armTimerFd()
     if (m_fd < 0) {
         return false;
     }
-    itimerspec spec{};
-    spec.it_value = expiryFor(m_deadline);
-    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &spec, nullptr) != 0) {
+    itimerspec expiry{};
+    expiry.it_value = expiryFor(m_deadline);
+    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &expiry, nullptr) != 0) {
         ::close(m_fd);
         m_fd = -1;
         return false;
