@@ -42,7 +42,7 @@ private slots:
         const QByteArray text = file.readAll();
         QVERIFY(text.startsWith("[Desktop Entry]\n"));
         // A path with a blank is quoted, so the session starts the right program.
-        QVERIFY(text.contains("\nExec=\"/opt/Veil Mark/bin/veilmark\"\n"));
+        QVERIFY(text.contains("\nExec=\"/opt/Veil Mark/bin/veilmark\" --background\n"));
         QVERIFY(text.contains("\nIcon=org.veilmark.Veilmark\n"));
 
         QCOMPARE(autostart.unregisterItem(), std::nullopt);

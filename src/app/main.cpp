@@ -185,7 +185,9 @@ int main(int argc, char* argv[])
     QObject::connect(&instance, &SingleInstance::activationRequested, &shell, &UiShell::showMainWindow);
     if (qEnvironmentVariableIntValue("VEILMARK_MEASURE") == 1)
         measure(shell, sinceStart);
-    shell.showMainWindow();
+    // Started at login, Veilmark protects from the tray without opening its window.
+    if (!QCoreApplication::arguments().contains(QStringLiteral("--background")))
+        shell.showMainWindow();
 
     // Protection starts once the event loop runs.
     QTimer::singleShot(0, &state, [&state] { state.start(); });

@@ -75,7 +75,7 @@ std::optional<QString> XdgAutostart::registerItem()
                                          "Type=Application\n"
                                          "Name=Veilmark\n"
                                          "Comment=Keep chosen apps and folders locked\n"
-                                         "Exec=%1\n"
+                                         "Exec=%1 --background\n"
                                          "Icon=%2\n"
                                          "Terminal=false\n"
                                          "X-GNOME-Autostart-enabled=true\n")
