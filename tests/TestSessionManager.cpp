@@ -88,7 +88,7 @@ void TestSessionManager::restartKeepsOneAlarmAndTheNewDeadline()
     SessionManager manager(clock);
     const QUuid id = QUuid::createUuid();
     QList<QUuid> expired;
-    manager.setOnFolderSessionExpired([&](const QUuid& folder) { expired.append(folder); });
+    manager.onFolderSessionExpired = [&](const QUuid& folder) { expired.append(folder); };
 
     manager.startFolderSession(id, 1);
     clock.advance(30);
@@ -117,7 +117,7 @@ void TestSessionManager::restartDiscardsAnAlreadyQueuedExpiry()
     SessionManager manager(clock);
     const QUuid id = QUuid::createUuid();
     int expiries = 0;
-    manager.setOnFolderSessionExpired([&](const QUuid&) { ++expiries; });
+    manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
 
     manager.startFolderSession(id, 1);
     clock.advance(60); // the alarm fired; its expiry waits in the event queue
@@ -142,7 +142,7 @@ void TestSessionManager::foldersExpireIndependently()
     const QUuid shortId = QUuid::createUuid();
     const QUuid longId = QUuid::createUuid();
     QList<QUuid> expired;
-    manager.setOnFolderSessionExpired([&](const QUuid& folder) { expired.append(folder); });
+    manager.onFolderSessionExpired = [&](const QUuid& folder) { expired.append(folder); };
 
     manager.startFolderSession(longId, 10);
     manager.startFolderSession(shortId, 2);
@@ -210,7 +210,7 @@ void TestSessionManager::endAllEndsEverySessionSilently()
     FakeClock clock;
     SessionManager manager(clock);
     int expiries = 0;
-    manager.setOnFolderSessionExpired([&](const QUuid&) { ++expiries; });
+    manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
     const QSet<QUuid> ids{QUuid::createUuid(), QUuid::createUuid(), QUuid::createUuid()};
     for (const QUuid& id : ids) {
         manager.startFolderSession(id, 1);
@@ -244,7 +244,7 @@ void TestSessionManager::endAfterAlarmFiredSuppressesExpiry()
     SessionManager manager(clock);
     const QUuid id = QUuid::createUuid();
     int expiries = 0;
-    manager.setOnFolderSessionExpired([&](const QUuid&) { ++expiries; });
+    manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
     manager.startFolderSession(id, 1);
 
     clock.advance(60); // the alarm fired; its expiry waits in the event queue
@@ -311,7 +311,7 @@ void TestSessionManager::expiryIsDeliveredFromTheEventLoop()
     SessionManager manager(clock);
     const QUuid id = QUuid::createUuid();
     int expiries = 0;
-    manager.setOnFolderSessionExpired([&](const QUuid&) { ++expiries; });
+    manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
     manager.startFolderSession(id, 1);
 
     clock.advance(60);
@@ -330,7 +330,7 @@ void TestSessionManager::destroyedManagerIgnoresAlarms()
     {
         // Destroyed with its alarms still armed: they are cancelled.
         SessionManager manager(clock);
-        manager.setOnFolderSessionExpired([&](const QUuid&) { ++expiries; });
+        manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
         manager.startFolderSession(QUuid::createUuid(), 1);
         manager.startFolderSession(QUuid::createUuid(), 5);
     }
@@ -338,7 +338,7 @@ void TestSessionManager::destroyedManagerIgnoresAlarms()
     {
         // Destroyed after an alarm fired, with the expiry still queued.
         SessionManager manager(clock);
-        manager.setOnFolderSessionExpired([&](const QUuid&) { ++expiries; });
+        manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
         manager.startFolderSession(QUuid::createUuid(), 1);
         clock.advance(60);
     }

@@ -112,11 +112,6 @@ QList<QUuid> SessionManager::endAllFolderSessions()
     return ids;
 }
 
-void SessionManager::setOnFolderSessionExpired(std::function<void(const QUuid&)> callback)
-{
-    onFolderSessionExpired = std::move(callback);
-}
-
 void SessionManager::expire(const QUuid& folderId, quint64 generation)
 {
     // Only the alarm of the session still running may end it: the session may have been ended, or

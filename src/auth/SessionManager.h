@@ -53,7 +53,6 @@ public:
     // Called, after the session was ended, when a folder's session runs out. Only an expiry reports;
     // ending a session by hand never does.
     std::function<void(const QUuid&)> onFolderSessionExpired;
-    void setOnFolderSessionExpired(std::function<void(const QUuid&)> callback);
 
 signals:
     void unlockedAppsChanged();
