@@ -9,7 +9,7 @@
 #include "store/PolicyStore.h"
 
 AppListModel::AppListModel(AppState& state, Workspace* workspace, bool enabledOnly, QObject* parent)
-    : QAbstractListModel(parent)
+    : RecordListModel<ProtectedApp>(parent)
     , m_state(state)
     , m_workspace(workspace)
     , m_enabledOnly(enabledOnly)
@@ -30,29 +30,8 @@ void AppListModel::rebuild()
         if (!m_enabledOnly || app.enabled)
             rows.append(app);
     }
-    if (rows == m_rows)
-        return;
-    // Rows keep their delegates (and keyboard focus) when only a field of a record changed.
-    if (rows.size() == m_rows.size()) {
-        bool sameIds = true;
-        for (qsizetype i = 0; i < rows.size() && sameIds; ++i)
-            sameIds = rows[i].bundleID == m_rows[i].bundleID;
-        if (sameIds) {
-            m_rows = rows;
-            emit dataChanged(index(0), index(int(m_rows.size()) - 1));
-            emit countsChanged();
-            return;
-        }
-    }
-    beginResetModel();
-    m_rows = rows;
-    endResetModel();
-    emit countsChanged();
-}
-
-int AppListModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(m_rows.size());
+    if (setRows(rows, [](const ProtectedApp& r) { return r.bundleID; }))
+        emit countsChanged();
 }
 
 QVariant AppListModel::data(const QModelIndex& index, int role) const

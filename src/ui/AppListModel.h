@@ -1,8 +1,8 @@
 #pragma once
 
+#include "RecordListModel.h"
 #include "model/ProtectedApp.h"
 
-#include <QAbstractListModel>
 #include <QtQml/qqmlregistration.h>
 
 class AppState;
@@ -10,7 +10,7 @@ class Workspace;
 
 // The protected applications as rows for the views, each with its lock state, and the actions
 // a row offers. `enabledOnly` keeps just the records whose protection is on (the tray panel).
-class AppListModel : public QAbstractListModel
+class AppListModel : public RecordListModel<ProtectedApp>
 {
     Q_OBJECT
     QML_ELEMENT
@@ -32,7 +32,6 @@ public:
 
     AppListModel(AppState& state, Workspace* workspace, bool enabledOnly, QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
@@ -60,6 +59,5 @@ private:
     AppState& m_state;
     Workspace* m_workspace;
     bool m_enabledOnly;
-    QList<ProtectedApp> m_rows;
     mutable QHash<QString, QImage> m_icons;
 };

@@ -6,7 +6,7 @@
 #include "store/PolicyStore.h"
 
 FolderListModel::FolderListModel(AppState& state, const QString& homePath, bool enabledOnly, QObject* parent)
-    : QAbstractListModel(parent)
+    : RecordListModel<ProtectedFolder>(parent)
     , m_state(state)
     , m_homePath(homePath)
     , m_enabledOnly(enabledOnly)
@@ -22,29 +22,8 @@ void FolderListModel::rebuild()
         if (!m_enabledOnly || folder.enabled)
             rows.append(folder);
     }
-    if (rows == m_rows)
-        return;
-    // Rows keep their delegates (and keyboard focus) when only a field of a record changed.
-    if (rows.size() == m_rows.size()) {
-        bool sameIds = true;
-        for (qsizetype i = 0; i < rows.size() && sameIds; ++i)
-            sameIds = rows[i].id == m_rows[i].id;
-        if (sameIds) {
-            m_rows = rows;
-            emit dataChanged(index(0), index(int(m_rows.size()) - 1));
-            emit countsChanged();
-            return;
-        }
-    }
-    beginResetModel();
-    m_rows = rows;
-    endResetModel();
-    emit countsChanged();
-}
-
-int FolderListModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(m_rows.size());
+    if (setRows(rows, [](const ProtectedFolder& r) { return r.id; }))
+        emit countsChanged();
 }
 
 QVariant FolderListModel::data(const QModelIndex& index, int role) const

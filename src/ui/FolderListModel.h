@@ -1,15 +1,15 @@
 #pragma once
 
+#include "RecordListModel.h"
 #include "model/ProtectedFolder.h"
 
-#include <QAbstractListModel>
 #include <QtQml/qqmlregistration.h>
 
 class AppState;
 
 // The protected folders as rows for the views, and the actions a row offers. `enabledOnly`
 // keeps just the records whose protection is on (the tray panel).
-class FolderListModel : public QAbstractListModel
+class FolderListModel : public RecordListModel<ProtectedFolder>
 {
     Q_OBJECT
     QML_ELEMENT
@@ -29,7 +29,6 @@ public:
 
     FolderListModel(AppState& state, const QString& homePath, bool enabledOnly, QObject* parent = nullptr);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
@@ -54,5 +53,4 @@ private:
     AppState& m_state;
     QString m_homePath;
     bool m_enabledOnly;
-    QList<ProtectedFolder> m_rows;
 };
