@@ -4,6 +4,7 @@
 #include "auth/SessionManager.h"
 #include "fakes/FakeAuthenticator.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeLoginItems.h"
 #include "fakes/FakeSecretStore.h"
 #include "fakes/FakeShieldDisplay.h"
 #include "fakes/FakeSystemEvents.h"
@@ -82,33 +83,16 @@ struct FakeAppearance : Appearance
     }
 };
 
-struct FakeLoginItems : LoginItems
+struct JournalingLoginItems : ScriptedLoginItems
 {
     Journal& journal;
-    bool registered = false;
-    std::optional<QString> failure;
-    QStringList calls;
-    explicit FakeLoginItems(Journal& j)
+    explicit JournalingLoginItems(Journal& j)
         : journal(j)
     {}
     bool isRegistered() const override
     {
         journal.entries << "login item";
-        return registered;
-    }
-    std::optional<QString> registerItem() override
-    {
-        calls << "register";
-        if (!failure)
-            registered = true;
-        return failure;
-    }
-    std::optional<QString> unregisterItem() override
-    {
-        calls << "unregister";
-        if (!failure)
-            registered = false;
-        return failure;
+        return ScriptedLoginItems::isRegistered();
     }
 };
 } // namespace
@@ -130,7 +114,7 @@ class TestAppState : public QObject
         JournalingWorkspace workspace{journal};
         FakeShieldDisplay display;
         JournalingEvents system{journal};
-        FakeLoginItems loginItems{journal};
+        JournalingLoginItems loginItems{journal};
         FakeAppearance appearance{journal};
         std::unique_ptr<AppState> state;
 

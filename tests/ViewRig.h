@@ -6,6 +6,7 @@
 #include "app/AppState.h"
 #include "fakes/FakeAuthenticator.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeLoginItems.h"
 #include "fakes/FakeSecretStore.h"
 #include "fakes/FakeShieldDisplay.h"
 #include "fakes/FakeSystemEvents.h"
@@ -23,29 +24,6 @@
 
 #include <functional>
 #include <memory>
-
-// A login item that is registered or not as the test says, and can be told to fail.
-struct ScriptedLoginItems : LoginItems
-{
-    bool registered = false;
-    std::optional<QString> failure;
-    QStringList calls;
-    bool isRegistered() const override { return registered; }
-    std::optional<QString> registerItem() override
-    {
-        calls << "register";
-        if (!failure)
-            registered = true;
-        return failure;
-    }
-    std::optional<QString> unregisterItem() override
-    {
-        calls << "unregister";
-        if (!failure)
-            registered = false;
-        return failure;
-    }
-};
 
 // A desktop where windows cannot be watched (Wayland).
 struct UnsupportedWorkspace : FakeWorkspace
