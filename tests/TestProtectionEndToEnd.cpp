@@ -13,10 +13,13 @@
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/QQmlExtensionPlugin>
@@ -48,6 +51,25 @@ bool isIconic(const QString& window)
 QString activeWindow()
 {
     return run("xdotool", {"getactivewindow"});
+}
+
+// The window manager may still be working through an activation, so a single iconic reading
+// proves little: the window must turn iconic and then stay so for half a second.
+bool settlesIconic(const QString& window)
+{
+    QDeadlineTimer deadline(5000);
+    QElapsedTimer iconicFor;
+    while (!deadline.hasExpired()) {
+        if (!isIconic(window)) {
+            iconicFor.invalidate();
+        } else if (!iconicFor.isValid()) {
+            iconicFor.start();
+        } else if (iconicFor.elapsed() >= 500) {
+            return true;
+        }
+        QTest::qWait(20);
+    }
+    return false;
 }
 } // namespace
 
@@ -116,19 +138,21 @@ private slots:
         run("xdotool", {"windowactivate", window});
         QTRY_VERIFY_WITH_TIMEOUT(overlay.isShown(), 5000);
         QCOMPARE(overlay.windowCount(), 2);
+        QVERIFY(settlesIconic(window));
         const QList<QScreen*> screens = QGuiApplication::screens();
         for (size_t i = 0; i < display.windows().size(); ++i) {
             QVERIFY(display.windows()[i]->isVisible());
             QCOMPARE(display.windows()[i]->geometry(), screens[qsizetype(i)]->geometry());
         }
-        QTRY_VERIFY(isIconic(window));
         QCOMPARE(authenticator.calls.size(), 1);
         QCOMPARE(authenticator.calls.first().reason, QString("unlock Test Terminal"));
 
         // Activated again behind the shield (a task bar click): back to iconic, and keys typed at
         // it go nowhere near it.
-        run("xdotool", {"windowactivate", "--sync", window});
-        QTRY_VERIFY(isIconic(window));
+        QSignalSpy activations(&workspace, &Workspace::didActivate);
+        run("xdotool", {"windowactivate", window});
+        QTRY_VERIFY(activations.contains(QVariantList{QString("vmtestterm")}));
+        QVERIFY(settlesIconic(window));
         run("xdotool", {"type", "--window", window, "secret"});
         run("xdotool", {"type", "secret"});
         QTest::qWait(300);
