@@ -11,12 +11,9 @@
 #include "fakes/FakeShieldDisplay.h"
 #include "fakes/FakeSystemEvents.h"
 #include "fakes/FakeWorkspace.h"
-#include "platform/LoginItems.h"
 #include "platform/linux/DesktopAppearance.h"
 #include "store/DataDirectory.h"
-#include "store/PolicySnapshot.h"
 
-#include <QDir>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTemporaryDir>
@@ -48,80 +45,69 @@ struct ViewRig
     std::unique_ptr<AppState> state;
     std::unique_ptr<ViewContext> context;
 
-    explicit ViewRig(const std::function<void(PolicySnapshot&)>& stored = {}, bool appsSupported = true)
-    {
-        workspace =
-            appsSupported ? std::make_unique<FakeWorkspace>() : std::make_unique<UnsupportedWorkspace>();
-        if (stored) {
-            PolicySnapshot snapshot;
-            stored(snapshot);
-            QDir().mkpath(DataDirectory::path());
-            QFile file(DataDirectory::filePath("policies.json"));
-            file.open(QIODevice::WriteOnly);
-            file.write(snapshot.encode());
-        }
-        state = std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, *workspace,
+    explicit ViewRig(bool appsSupported = true)
+        : workspace(appsSupported ? std::make_unique<FakeWorkspace>()
+                                  : std::make_unique<UnsupportedWorkspace>())
+        , state(std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, *workspace,
                                                             display, system, loginItems, appearance,
-                                                            home.path(), DataDirectory::path()});
-        context = std::make_unique<ViewContext>(*state, &authenticator, workspace.get(), home.path());
-    }
-    ~ViewRig()
-    {
-        context.reset();
-        state.reset();
-    }
+                                                            home.path(), DataDirectory::path()}))
+        , context(std::make_unique<ViewContext>(*state, &authenticator, workspace.get(), home.path()))
+    {}
 };
 
 namespace view {
-inline bool isShown(QQuickItem* item)
+// Visible items below `item` (itself included) that `match`, in drawing order.
+inline QList<QQuickItem*> collect(QQuickItem* item, const std::function<bool(QQuickItem*)>& match)
 {
-    for (QQuickItem* i = item; i; i = i->parentItem()) {
-        if (!i->isVisible() || i->opacity() == 0)
-            return false;
-    }
-    return true;
-}
-
-inline void collect(QQuickItem* item, const std::function<bool(QQuickItem*)>& match, QList<QQuickItem*>& out)
-{
-    if (!item->isVisible())
-        return;
+    QList<QQuickItem*> out;
+    if (!item || !item->isVisible())
+        return out;
     if (match(item))
         out << item;
     for (QQuickItem* child : item->childItems())
-        collect(child, match, out);
-}
-
-// Visible items with this objectName, in drawing order.
-inline QList<QQuickItem*> all(QQuickItem* root, const QString& name)
-{
-    QList<QQuickItem*> out;
-    collect(
-        root, [&](QQuickItem* i) { return i->objectName() == name; }, out);
+        out << collect(child, match);
     return out;
 }
 
+// The one visible item with this objectName, or null when there is none or several.
 inline QQuickItem* one(QQuickItem* root, const QString& name)
 {
-    const QList<QQuickItem*> found = all(root, name);
+    const auto found = collect(root, [&](QQuickItem* i) { return i->objectName() == name; });
     return found.size() == 1 ? found.first() : nullptr;
 }
 
-// The texts of the visible Text items below `root`.
+inline bool isOn(QQuickItem* root, const QString& name)
+{
+    QQuickItem* item = one(root, name);
+    return item && item->property("isOn").toBool();
+}
+
+inline QString textOf(QQuickItem* root, const QString& name)
+{
+    QQuickItem* item = one(root, name);
+    return item ? item->property("text").toString() : QString();
+}
+
+// The texts of the visible Text items below `root`, symbols left out.
 inline QStringList texts(QQuickItem* root)
 {
-    QList<QQuickItem*> items;
-    collect(
-        root,
-        [](QQuickItem* i) {
-            return i->inherits("QQuickText") && !i->property("text").toString().isEmpty() &&
-                   i->property("font").value<QFont>().family() != Theme::symbolFamily();
-        },
-        items);
     QStringList out;
-    for (QQuickItem* i : items)
+    for (QQuickItem* i : collect(root, [](QQuickItem* i) {
+             return i->inherits("QQuickText") && !i->property("text").toString().isEmpty() &&
+                    i->property("font").value<QFont>().family() != Theme::symbolFamily();
+         }))
         out << i->property("text").toString();
     return out;
+}
+
+// The chooser row showing `text`.
+inline QQuickItem* choice(QQuickItem* list, const QString& text)
+{
+    return collect(list,
+                   [&](QQuickItem* i) {
+                       return i->property("text").toString() == text && i->inherits("QQuickItemDelegate");
+                   })
+        .value(0);
 }
 
 inline void click(QQuickItem* item, QPointF at = {-1, -1})
@@ -129,7 +115,8 @@ inline void click(QQuickItem* item, QPointF at = {-1, -1})
     QVERIFY(item);
     // Rows that just appeared are placed by the layouts on the next frame.
     QTest::qWait(40);
-    QVERIFY(isShown(item));
+    for (QQuickItem* i = item; i; i = i->parentItem())
+        QVERIFY2(i->isVisible() && i->opacity() > 0, qPrintable(item->objectName() + " is hidden"));
     const QPointF local = at.x() < 0 ? QPointF(item->width() / 2, item->height() / 2) : at;
     QTest::mouseClick(item->window(), Qt::LeftButton, {}, item->mapToScene(local).toPoint());
 }
