@@ -1,6 +1,5 @@
 #include "TestDataHome.h"
 #include "app/AppState.h"
-#include "apps/AppProtectionEngine.h"
 #include "auth/SessionManager.h"
 #include "fakes/FakeAuthenticator.h"
 #include "fakes/FakeClock.h"
@@ -12,7 +11,6 @@
 #include "folders/AccessControlLock.h"
 #include "folders/FolderProtectionEngine.h"
 #include "platform/Appearance.h"
-#include "platform/LoginItems.h"
 #include "store/DataDirectory.h"
 #include "store/EventLog.h"
 #include "store/PolicySnapshot.h"
@@ -24,74 +22,44 @@
 using Result = Authenticator::Result;
 
 namespace {
-// Each fake writes what it was asked into one journal, so the order of start-up shows.
-struct Journal
-{
-    QStringList entries;
-};
+const char* const kReasons[] = {"Computer going to sleep", "User session switched", "Screen locked"};
+
+// What the fakes were asked, in order, so the order of start-up shows.
+QStringList journal;
 
 struct JournalingSecrets : FakeSecretStore
 {
-    Journal& journal;
-    explicit JournalingSecrets(Journal& j)
-        : journal(j)
-    {}
     Presence lookup(const QString& service, const QString& account) override
     {
-        journal.entries << "keyring";
+        journal << "keyring";
         return FakeSecretStore::lookup(service, account);
     }
 };
-
 struct JournalingWorkspace : FakeWorkspace
 {
-    Journal& journal;
-    explicit JournalingWorkspace(Journal& j)
-        : journal(j)
-    {}
     QStringList runningApplications() const override
     {
-        journal.entries << "apps";
+        journal << "apps";
         return FakeWorkspace::runningApplications();
     }
 };
-
 struct JournalingEvents : FakeSystemEvents
 {
-    Journal& journal;
-    explicit JournalingEvents(Journal& j)
-        : journal(j)
-    {}
     void start() override
     {
-        journal.entries << "system events";
+        journal << "system events";
         FakeSystemEvents::start();
     }
 };
-
-struct FakeAppearance : Appearance
+struct JournalingAppearance : Appearance
 {
-    Journal& journal;
-    QList<AppearanceMode> applied;
-    explicit FakeAppearance(Journal& j)
-        : journal(j)
-    {}
-    void apply(AppearanceMode mode) override
-    {
-        journal.entries << "appearance";
-        applied << mode;
-    }
+    void apply(AppearanceMode) override { journal << "appearance"; }
 };
-
 struct JournalingLoginItems : ScriptedLoginItems
 {
-    Journal& journal;
-    explicit JournalingLoginItems(Journal& j)
-        : journal(j)
-    {}
     bool isRegistered() const override
     {
-        journal.entries << "login item";
+        journal << "login item";
         return ScriptedLoginItems::isRegistered();
     }
 };
@@ -107,19 +75,19 @@ class TestAppState : public QObject
     {
         TestDataHome data;
         QTemporaryDir home;
-        Journal journal;
         FakeClock clock;
         FakeAuthenticator authenticator;
-        JournalingSecrets secrets{journal};
-        JournalingWorkspace workspace{journal};
+        JournalingSecrets secrets;
+        JournalingWorkspace workspace;
         FakeShieldDisplay display;
-        JournalingEvents system{journal};
-        JournalingLoginItems loginItems{journal};
-        FakeAppearance appearance{journal};
+        JournalingEvents system;
+        JournalingLoginItems loginItems;
+        JournalingAppearance appearance;
         std::unique_ptr<AppState> state;
 
         Rig(const std::function<void(PolicySnapshot&)>& stored = {})
         {
+            journal.clear();
             if (stored) {
                 PolicySnapshot snapshot;
                 stored(snapshot);
@@ -136,12 +104,6 @@ class TestAppState : public QObject
             for (const ProtectedFolder& f : state->policy()->folders())
                 AccessControlLock::unlockAndVerify(f.path);
         }
-        QString folder(const char* name)
-        {
-            const QString path = home.path() + "/" + name;
-            QDir().mkpath(path);
-            return path;
-        }
         QStringList recorded() const
         {
             QStringList out;
@@ -152,7 +114,8 @@ class TestAppState : public QObject
         // One application and one folder unlocked, as after two successful prompts.
         QString unlockBoth()
         {
-            const QString path = folder("Work");
+            const QString path = home.path() + "/Work";
+            QDir().mkpath(path);
             state->folderEngine()->addFolder(path);
             authenticator.script = {Result::success};
             state->folderEngine()->unlock(state->policy()->folders().first());
@@ -166,94 +129,63 @@ class TestAppState : public QObject
     };
 
 private slots:
-    void constructionDoesNothingStartDoesItOnce()
+    // Constructing does nothing; start() does each step once, in order: the vault token, the appearance,
+    // launch at login as the system has it (the file wins, nothing is registered), the running
+    // applications, the relock of folders left unlocked, then the system events.
+    void startDoesEachStepOnceInOrder()
     {
         Rig rig([](PolicySnapshot& s) {
             s.folders = {{QUuid::createUuid(), "/nonexistent/Old", "Old", true, false, 10}};
+            s.settings.launchAtLogin = true;
         });
-        QVERIFY(rig.journal.entries.isEmpty());
-        QCOMPARE(AppState::shared(), rig.state.get());
-        QVERIFY(rig.state->log()->events().isEmpty());
-
-        QObject::connect(rig.state->log(), &EventLog::eventsChanged,
-                         [&] { rig.journal.entries << "folders"; });
+        QVERIFY(journal.isEmpty());
+        QObject::connect(rig.state->log(), &EventLog::eventsChanged, [] { journal << "folders"; });
         rig.state->start();
-        QCOMPARE(rig.journal.entries,
+        QCOMPARE(journal,
                  QStringList({"keyring", "appearance", "login item", "apps", "folders", "system events"}));
         QCOMPARE(rig.recorded(), QStringList{"Old|Relocked at launch — unlock session did not survive quit"});
-
-        rig.state->start();
-        QCOMPARE(rig.journal.entries.size(), 6);
-        QCOMPARE(rig.system.starts, 1);
-        QCOMPARE(rig.state->log()->events().size(), 1);
-    }
-
-    void theSystemsLoginItemWins()
-    {
-        Rig rig([](PolicySnapshot& s) { s.settings.launchAtLogin = true; });
-        QVERIFY(rig.state->policy()->settings().launchAtLogin);
-        rig.state->start();
         QVERIFY(!rig.state->policy()->settings().launchAtLogin);
         QVERIFY(rig.loginItems.calls.isEmpty());
         QFile file(rig.state->policy()->filePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(!PolicySnapshot::decode(file.readAll())->settings.launchAtLogin);
+
+        rig.state->start();
+        QCOMPARE(journal.size(), 6);
+        QCOMPARE(rig.system.starts, 1);
+        QCOMPARE(rig.state->log()->events().size(), 1);
     }
 
+    // Each event relocks applications, then folders, unless relocking on them is switched off.
     void systemEventsRelockAppsThenFolders_data()
     {
         QTest::addColumn<int>("event");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("sleep") << 0 << "Computer going to sleep";
-        QTest::newRow("session") << 1 << "User session switched";
-        QTest::newRow("screen") << 2 << "Screen locked";
+        QTest::addColumn<bool>("relock");
+        for (int event = 0; event < 3; ++event) {
+            for (bool relock : {true, false})
+                QTest::addRow("%s%s", kReasons[event], relock ? "" : ", switched off") << event << relock;
+        }
     }
 
     void systemEventsRelockAppsThenFolders()
     {
         QFETCH(int, event);
-        QFETCH(QString, reason);
-        Rig rig;
+        QFETCH(bool, relock);
+        Rig rig([&](PolicySnapshot& s) { s.settings.relockOnSleepOrScreenLock = relock; });
         rig.state->start();
         const QString path = rig.unlockBoth();
         QVERIFY(AccessControlLock::isAccessible(path));
         const qsizetype before = rig.state->log()->events().size();
         (event == 0 ? rig.system.sleep() : event == 1 ? rig.system.switchSession() : rig.system.lockScreen());
+        const QString reason = kReasons[event];
         QCOMPARE(rig.recorded().mid(before),
-                 QStringList({"All apps|" + reason, "Folders relocked|" + reason}));
-        QVERIFY(!AccessControlLock::isAccessible(path));
-        QVERIFY(rig.state->sessions()->unlockedApps().isEmpty());
-        QVERIFY(rig.state->sessions()->folderDeadlines().isEmpty());
+                 relock ? QStringList({"All apps|" + reason, "Folders relocked|" + reason}) : QStringList());
+        QCOMPARE(AccessControlLock::isAccessible(path), !relock);
+        QCOMPARE(rig.state->sessions()->isAppUnlocked("firefox-esr"), !relock);
+        QCOMPARE(rig.state->sessions()->folderDeadlines().isEmpty(), relock);
     }
 
-    void systemEventsChangeNothingWhenSwitchedOff()
-    {
-        Rig rig([](PolicySnapshot& s) { s.settings.relockOnSleepOrScreenLock = false; });
-        rig.state->start();
-        const QString path = rig.unlockBoth();
-        const qsizetype before = rig.state->log()->events().size();
-        rig.system.sleep();
-        rig.system.switchSession();
-        rig.system.lockScreen();
-        QCOMPARE(rig.state->log()->events().size(), before);
-        QVERIFY(AccessControlLock::isAccessible(path));
-        QVERIFY(rig.state->sessions()->isAppUnlocked("firefox-esr"));
-    }
-
-    void quitRelocksAppsThenFolders()
-    {
-        Rig rig;
-        rig.state->start();
-        rig.unlockBoth();
-        const qsizetype before = rig.state->log()->events().size();
-        rig.state->relockEverything("App quit");
-        QCOMPARE(rig.recorded().mid(before), QStringList({"All apps|App quit", "Folders relocked|App quit"}));
-        // Nothing unlocked: nothing recorded.
-        rig.state->relockEverything("App quit");
-        QCOMPARE(rig.state->log()->events().size(), before + 2);
-    }
-
-    void launchAtLoginAndAppearance()
+    void launchAtLoginFailureIsRecordedAndChangesNothing()
     {
         Rig rig;
         rig.loginItems.failure = "Permission denied";
@@ -266,12 +198,6 @@ private slots:
         QVERIFY(rig.state->policy()->settings().launchAtLogin);
         QVERIFY(rig.loginItems.registered);
         QCOMPARE(rig.state->log()->events().size(), 1);
-
-        rig.state->setAppearance(AppearanceMode::dark);
-        rig.state->setAppearance(AppearanceMode::system);
-        QCOMPARE(rig.appearance.applied,
-                 QList<AppearanceMode>({AppearanceMode::dark, AppearanceMode::system}));
-        QCOMPARE(rig.state->policy()->settings().appearance, AppearanceMode::system);
     }
 };
 

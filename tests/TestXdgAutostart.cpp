@@ -13,23 +13,13 @@ class TestXdgAutostart : public QObject
     Q_OBJECT
 
     QTemporaryDir m_config;
-
-    QString autostartFile() const { return m_config.filePath("autostart/org.veilmark.Veilmark.desktop"); }
-    void writeEntry(const QByteArray& extra)
-    {
-        QDir().mkpath(m_config.filePath("autostart"));
-        QFile file(autostartFile());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("[Desktop Entry]\nType=Application\nName=Veilmark\nExec=veilmark\n" + extra);
-    }
+    QString dir() const { return m_config.filePath("autostart"); }
+    QString file() const { return dir() + "/org.veilmark.Veilmark.desktop"; }
+    bool setWritable(bool writable) { return ::chmod(QFile::encodeName(dir()), writable ? 0700 : 0500) == 0; }
 
 private slots:
-    void init() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path())); }
-    void cleanup()
-    {
-        ::chmod(QFile::encodeName(m_config.filePath("autostart")).constData(), 0700);
-        QFile::remove(autostartFile());
-    }
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path())); }
+    void cleanup() { setWritable(true); }
 
     void registerWritesAnEntryThatStartsVeilmark()
     {
@@ -37,19 +27,31 @@ private slots:
         QVERIFY(!autostart.isRegistered());
         QCOMPARE(autostart.registerItem(), std::nullopt);
         QVERIFY(autostart.isRegistered());
-        QFile file(autostartFile());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray text = file.readAll();
-        QVERIFY(text.startsWith("[Desktop Entry]\n"));
+        QFile entry(file());
+        QVERIFY(entry.open(QIODevice::ReadOnly));
         // A path with a blank is quoted, so the session starts the right program.
-        QVERIFY(text.contains("\nExec=\"/opt/Veil Mark/bin/veilmark\" --background\n"));
-        QVERIFY(text.contains("\nIcon=org.veilmark.Veilmark\n"));
+        QVERIFY(entry.readAll().contains("\nExec=\"/opt/Veil Mark/bin/veilmark\" --background\n"));
 
         QCOMPARE(autostart.unregisterItem(), std::nullopt);
-        QVERIFY(!QFile::exists(autostartFile()));
         QVERIFY(!autostart.isRegistered());
         // Unregistering what is not registered is not an error.
         QCOMPARE(autostart.unregisterItem(), std::nullopt);
+    }
+
+    void unwritableDirectoryReportsTheSystemsText()
+    {
+        XdgAutostart autostart("org.veilmark.Veilmark", "veilmark");
+        QVERIFY(QDir().mkpath(dir()) && setWritable(false));
+        if (QFile(dir() + "/probe").open(QIODevice::WriteOnly))
+            QSKIP("permission checks are bypassed (run through tests/unprivileged.sh)");
+        QCOMPARE(autostart.registerItem(), std::optional<QString>("Permission denied"));
+        QVERIFY(!autostart.isRegistered());
+
+        QVERIFY(setWritable(true));
+        QCOMPARE(autostart.registerItem(), std::nullopt);
+        QVERIFY(setWritable(false));
+        QCOMPARE(autostart.unregisterItem(), std::optional<QString>("Permission denied"));
+        QVERIFY(autostart.isRegistered());
     }
 
     void theFileDecides_data()
@@ -58,35 +60,19 @@ private slots:
         QTest::addColumn<bool>("registered");
         QTest::newRow("plain") << QByteArray() << true;
         QTest::newRow("hidden") << QByteArray("Hidden=true\n") << false;
-        QTest::newRow("hidden false") << QByteArray("Hidden=false\n") << true;
         QTest::newRow("gnome disabled") << QByteArray("X-GNOME-Autostart-enabled=false\n") << false;
-        QTest::newRow("gnome enabled") << QByteArray("X-GNOME-Autostart-enabled=true\n") << true;
-        QTest::newRow("other group") << QByteArray("[Desktop Action x]\nHidden=true\n") << true;
+        QTest::newRow("hidden in another group") << QByteArray("[Desktop Action x]\nHidden=true\n") << true;
     }
 
     void theFileDecides()
     {
         QFETCH(QByteArray, extra);
         QFETCH(bool, registered);
-        writeEntry(extra);
+        QFile entry(file());
+        QVERIFY(QDir().mkpath(dir()) && entry.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        entry.write("[Desktop Entry]\nType=Application\nName=Veilmark\nExec=veilmark\n" + extra);
+        entry.close();
         QCOMPARE(XdgAutostart("org.veilmark.Veilmark", "veilmark").isRegistered(), registered);
-    }
-
-    void unwritableDirectoryReportsTheSystemsText()
-    {
-        QDir().mkpath(m_config.filePath("autostart"));
-        QVERIFY(::chmod(QFile::encodeName(m_config.filePath("autostart")).constData(), 0500) == 0);
-        if (QFile(m_config.filePath("autostart/probe")).open(QIODevice::WriteOnly))
-            QSKIP("permission checks are bypassed (run through tests/unprivileged.sh)");
-        XdgAutostart autostart("org.veilmark.Veilmark", "veilmark");
-        QCOMPARE(autostart.registerItem(), std::optional<QString>("Permission denied"));
-        QVERIFY(!autostart.isRegistered());
-
-        ::chmod(QFile::encodeName(m_config.filePath("autostart")).constData(), 0700);
-        writeEntry({});
-        ::chmod(QFile::encodeName(m_config.filePath("autostart")).constData(), 0500);
-        QCOMPARE(autostart.unregisterItem(), std::optional<QString>("Permission denied"));
-        QVERIFY(autostart.isRegistered());
     }
 };
 
