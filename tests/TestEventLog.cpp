@@ -1,6 +1,7 @@
 #include "TestDataHome.h"
 #include "store/EventLog.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -13,11 +14,10 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
+bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 QList<LogEvent> numberedEvents(int count)
@@ -37,99 +37,71 @@ class TestEventLog : public QObject
     Q_OBJECT
 
 private slots:
-    void recordKeepsNewestFirstAndCapsAt500()
+    void recordsNewestFirstIntoACompactFileCappedAt500()
     {
         TestDataHome home;
         EventLog log;
         QVERIFY(log.events().isEmpty());
         QVERIFY(!QFile::exists(home.file("events.json")));
+        log.clear();
+        QCOMPARE(readAll(home.file("events.json")), QByteArray("[]"));
+        // Recorded within the same millisecond, events still keep their recording order.
         for (int i = 0; i < 500; ++i)
             log.record(LogEventKind::folderRelocked, QString::number(i), {});
-        QCOMPARE(log.events().size(), 500);
-        QCOMPARE(log.events().last().subject, QString("0"));
+        for (int i = 0; i < 500; ++i)
+            QCOMPARE(log.events().at(i).subject, QString::number(499 - i));
 
         QSignalSpy changed(&log, &EventLog::eventsChanged);
-        log.record(LogEventKind::error, "500", "x");
+        log.record(LogEventKind::folderUnlocked, "500", "");
         QCOMPARE(changed.count(), 2); // insert, then trim
         QCOMPARE(log.events().size(), 500);
         QCOMPARE(log.events().first().subject, QString("500"));
         QCOMPARE(log.events().last().subject, QString("1"));
-        QCOMPARE(EventLog::decode(readAll(home.file("events.json"))), log.events());
-    }
 
-    void longFileLoadsWholeUntilTheNextRecord()
-    {
-        TestDataHome home;
-        {
-            EventLog touch;
-        }
-        const QList<LogEvent> stored = numberedEvents(600);
-        writeFile(home.file("events.json"), EventLog::encode(stored));
-        EventLog log;
-        QCOMPARE(log.events(), stored);
-
-        log.record(LogEventKind::systemRelock, "Folders relocked", "Screen locked");
-        QCOMPARE(log.events().size(), 500);
-        QCOMPARE(log.events().mid(1), stored.mid(0, 499));
-    }
-
-    void sameInstantKeepsRecordingOrder()
-    {
-        TestDataHome home;
-        EventLog log;
-        log.record(LogEventKind::appUnlocked, "first", {});
-        log.record(LogEventKind::appRelocked, "second", {});
-        QCOMPARE(log.events().at(0).subject, QString("second"));
-        QCOMPARE(log.events().at(1).subject, QString("first"));
-        EventLog reloaded;
-        QCOMPARE(reloaded.events(), log.events());
-    }
-
-    void storedFormIsCompactWithEmptyDetail()
-    {
-        TestDataHome home;
-        EventLog log;
-        log.clear();
-        QCOMPARE(readAll(home.file("events.json")), QByteArray("[]"));
-
-        log.record(LogEventKind::folderUnlocked, "Work", "");
         const QByteArray text = readAll(home.file("events.json"));
         QVERIFY(!text.contains('\n') && !text.contains(": "));
         const QJsonObject stored = QJsonDocument::fromJson(text).array().at(0).toObject();
-        QVERIFY(stored.contains("detail"));
-        QCOMPARE(stored.value("detail").toString(), QString(""));
+        QVERIFY(stored.value("detail").isString() && stored.value("date").isDouble());
         QCOMPARE(stored.value("kind").toString(), QString("folderUnlocked"));
-        QVERIFY(stored.value("date").isDouble());
+        QCOMPARE(EventLog().events(), log.events());
     }
 
-    void badHistoryIsDroppedAndReplacedByTheNextRecord_data()
+    // A stored file is taken whole, even beyond the cap, or not at all; only the next record
+    // trims it or replaces it.
+    void storedFileLoadsWholeOrNotAtAll_data()
     {
         QTest::addColumn<QByteArray>("document");
-        QByteArray unknownKind = EventLog::encode(numberedEvents(3));
-        unknownKind.replace("appRelocked", "appRelockedLater");
+        QTest::addColumn<QList<LogEvent>>("loaded");
+        const QList<LogEvent> long600 = numberedEvents(600);
         const QByteArray valid = EventLog::encode(numberedEvents(3));
-        QTest::newRow("unknown kind") << unknownKind;
-        QTest::newRow("truncated") << valid.left(valid.size() - 7);
-        QTest::newRow("object at top") << QByteArray("{}");
-        QTest::newRow("element not an object") << QByteArray("[1]");
-        QTest::newRow("missing detail") << QByteArray(valid).replace(",\"detail\":\"Lost focus\"", "");
+        QTest::newRow("600 events") << EventLog::encode(long600) << long600;
+        QTest::newRow("unknown kind")
+            << QByteArray(valid).replace("appRelocked", "appRelockedLater") << QList<LogEvent>();
+        QTest::newRow("missing detail")
+            << QByteArray(valid).replace(",\"detail\":\"Lost focus\"", "") << QList<LogEvent>();
+        QTest::newRow("truncated") << valid.left(valid.size() - 7) << QList<LogEvent>();
+        QTest::newRow("object at top") << QByteArray("{}") << QList<LogEvent>();
+        QTest::newRow("element not an object") << QByteArray("[1]") << QList<LogEvent>();
     }
 
-    void badHistoryIsDroppedAndReplacedByTheNextRecord()
+    void storedFileLoadsWholeOrNotAtAll()
     {
         QFETCH(QByteArray, document);
+        QFETCH(QList<LogEvent>, loaded);
         TestDataHome home;
-        {
-            EventLog touch;
-        }
-        writeFile(home.file("events.json"), document);
+        QVERIFY(QDir().mkpath(home.dataDir()));
+        QVERIFY(writeFile(home.file("events.json"), document));
+        // Left by a write that was killed half-way; loading clears it.
+        QVERIFY(writeFile(home.file("events.json.Ab3xZ9"), "[{"));
         EventLog log;
-        QVERIFY(log.events().isEmpty());
+        QCOMPARE(log.events(), loaded);
         QCOMPARE(readAll(home.file("events.json")), document);
-        log.record(LogEventKind::error, "Folder lock failed", "Operation not permitted");
-        const auto stored = EventLog::decode(readAll(home.file("events.json")));
-        QVERIFY(stored);
-        QCOMPARE(stored->size(), 1);
+        QVERIFY(!QFile::exists(home.file("events.json.Ab3xZ9")));
+
+        log.record(LogEventKind::systemRelock, "Folders relocked", "Screen locked");
+        QCOMPARE(log.events().size(), qMin(loaded.size() + 1, EventLog::cap));
+        QCOMPARE(log.events().mid(1), loaded.mid(0, EventLog::cap - 1));
+        QCOMPARE(EventLog::decode(readAll(home.file("events.json"))), log.events());
     }
 };
 

@@ -6,377 +6,193 @@
 #include <QTest>
 
 #include <limits>
-#include <memory>
+
+// The fake clock fires alarms synchronously; the manager hops to the event loop before it
+// touches its maps, so each step drains the queue.
+static void drainEvents()
+{
+    QCoreApplication::sendPostedEvents();
+}
 
 class TestSessionManager : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void sessionLength_data();
-    void sessionLength();
-    void absurdLengthStaysRepresentable();
-    void restartKeepsOneAlarmAndTheNewDeadline();
-    void restartDiscardsAnAlreadyQueuedExpiry();
-    void foldersExpireIndependently();
-    void endingAbsentSessionChangesNothing();
-    void endingSessionCancelsItsAlarm();
-    void endAllWithoutSessions();
-    void endAllEndsEverySessionSilently();
-    void endAfterAlarmFiredSuppressesExpiry();
-    void expiryWithoutCallbackStillEndsSession();
-    void expiryEndsSessionThenReportsOnce();
-    void expiryIsDeliveredFromTheEventLoop();
-    void destroyedManagerIgnoresAlarms();
-    void unlockedAppsPublishOnlyRealChanges();
-};
-
-// Lets the queued hop from an alarm to the manager run.
-static void drainEvents()
-{
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
-
-void TestSessionManager::sessionLength_data()
-{
-    QTest::addColumn<qint64>("minutes");
-    QTest::addColumn<qint64>("expectedSeconds");
-    QTest::newRow("zero") << qint64{0} << qint64{60};
-    QTest::newRow("one") << qint64{1} << qint64{60};
-    QTest::newRow("negative") << qint64{-5} << qint64{60};
-    QTest::newRow("most negative") << std::numeric_limits<qint64>::min() << qint64{60};
-    QTest::newRow("two") << qint64{2} << qint64{120};
-    QTest::newRow("ten") << qint64{10} << qint64{600};
-}
-
-void TestSessionManager::sessionLength()
-{
-    QFETCH(qint64, minutes);
-    QFETCH(qint64, expectedSeconds);
-    FakeClock clock;
-    SessionManager manager(clock);
-    const QUuid id = QUuid::createUuid();
-
-    manager.startFolderSession(id, minutes);
-
-    const QDateTime expected = clock.now().addSecs(expectedSeconds);
-    QCOMPARE(manager.deadlineFor(id), expected);
-    QCOMPARE(manager.folderDeadlines(), (QHash<QUuid, QDateTime>{{id, expected}}));
-    QCOMPARE(clock.pendingDeadlines(), QList<QDateTime>{expected});
-}
-
-void TestSessionManager::absurdLengthStaysRepresentable()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    const QUuid id = QUuid::createUuid();
-
-    manager.startFolderSession(id, std::numeric_limits<qint64>::max());
-
-    const QDateTime deadline = manager.deadlineFor(id);
-    QVERIFY(deadline.isValid());
-    QVERIFY(deadline > clock.now().addYears(50));
-    clock.advance(qint64{10} * 365 * 24 * 3600);
-    drainEvents();
-    QVERIFY(manager.hasFolderSession(id));
-}
-
-void TestSessionManager::restartKeepsOneAlarmAndTheNewDeadline()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    const QUuid id = QUuid::createUuid();
-    QList<QUuid> expired;
-    manager.onFolderSessionExpired = [&](const QUuid& folder) { expired.append(folder); };
-
-    manager.startFolderSession(id, 1);
-    clock.advance(30);
-    manager.startFolderSession(id, 10);
-
-    const QDateTime second = clock.now().addSecs(600);
-    QCOMPARE(manager.deadlineFor(id), second);
-    QCOMPARE(clock.heldAlarms(), 1);
-    QCOMPARE(clock.pendingDeadlines(), QList<QDateTime>{second});
-
-    // Past the first deadline: the replaced alarm must not end the restarted session.
-    clock.advance(120);
-    drainEvents();
-    QVERIFY(manager.hasFolderSession(id));
-    QVERIFY(expired.isEmpty());
-
-    clock.advanceTo(second);
-    drainEvents();
-    QVERIFY(!manager.hasFolderSession(id));
-    QCOMPARE(expired, QList<QUuid>{id});
-}
-
-void TestSessionManager::restartDiscardsAnAlreadyQueuedExpiry()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    const QUuid id = QUuid::createUuid();
-    int expiries = 0;
-    manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
-
-    manager.startFolderSession(id, 1);
-    clock.advance(60); // the alarm fired; its expiry waits in the event queue
-    manager.startFolderSession(id, 5);
-    const QDateTime restarted = manager.deadlineFor(id);
-    drainEvents();
-
-    QCOMPARE(expiries, 0);
-    QCOMPARE(manager.deadlineFor(id), restarted);
-    QCOMPARE(clock.pendingAlarms(), 1);
-
-    clock.advanceTo(restarted);
-    drainEvents();
-    QCOMPARE(expiries, 1);
-    QVERIFY(!manager.hasFolderSession(id));
-}
-
-void TestSessionManager::foldersExpireIndependently()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    const QUuid shortId = QUuid::createUuid();
-    const QUuid longId = QUuid::createUuid();
-    QList<QUuid> expired;
-    manager.onFolderSessionExpired = [&](const QUuid& folder) { expired.append(folder); };
-
-    manager.startFolderSession(longId, 10);
-    manager.startFolderSession(shortId, 2);
-    clock.advance(2 * 60);
-    drainEvents();
-
-    QCOMPARE(expired, QList<QUuid>{shortId});
-    QCOMPARE(manager.folderDeadlines().keys(), QList<QUuid>{longId});
-    QCOMPARE(clock.heldAlarms(), 1);
-
-    clock.advance(8 * 60);
-    drainEvents();
-    QCOMPARE(expired, (QList<QUuid>{shortId, longId}));
-    QVERIFY(manager.folderDeadlines().isEmpty());
-}
-
-void TestSessionManager::endingAbsentSessionChangesNothing()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    const QUuid running = QUuid::createUuid();
-    manager.startFolderSession(running, 3);
-    const auto before = manager.folderDeadlines();
-    QSignalSpy changes(&manager, &SessionManager::folderDeadlinesChanged);
-
-    manager.endFolderSession(QUuid::createUuid());
-    manager.endFolderSession(QUuid());
-
-    QCOMPARE(changes.count(), 0);
-    QCOMPARE(manager.folderDeadlines(), before);
-    QCOMPARE(clock.pendingAlarms(), 1);
-}
-
-void TestSessionManager::endingSessionCancelsItsAlarm()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    const QUuid ended = QUuid::createUuid();
-    const QUuid kept = QUuid::createUuid();
-    manager.startFolderSession(ended, 3);
-    manager.startFolderSession(kept, 3);
-    QSignalSpy changes(&manager, &SessionManager::folderDeadlinesChanged);
-
-    manager.endFolderSession(ended);
-
-    QCOMPARE(changes.count(), 1);
-    QVERIFY(!manager.hasFolderSession(ended));
-    QVERIFY(!manager.deadlineFor(ended).isValid());
-    QVERIFY(manager.hasFolderSession(kept));
-    QCOMPARE(clock.heldAlarms(), 1);
-}
-
-void TestSessionManager::endAllWithoutSessions()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    QSignalSpy changes(&manager, &SessionManager::folderDeadlinesChanged);
-
-    QVERIFY(manager.endAllFolderSessions().isEmpty());
-    QCOMPARE(changes.count(), 0);
-}
-
-void TestSessionManager::endAllEndsEverySessionSilently()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    int expiries = 0;
-    manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
-    const QSet<QUuid> ids{QUuid::createUuid(), QUuid::createUuid(), QUuid::createUuid()};
-    for (const QUuid& id : ids) {
-        manager.startFolderSession(id, 1);
-    }
-    // One of them is already due, its expiry queued: ending all must swallow it too.
-    clock.advance(60);
-    QSignalSpy changes(&manager, &SessionManager::folderDeadlinesChanged);
-    // Every removal is its own change, and observers see the map shrink one id at a time.
-    QList<int> sizesSeen;
-    connect(&manager, &SessionManager::folderDeadlinesChanged, this,
-            [&] { sizesSeen.append(manager.folderDeadlines().size()); });
-
-    const QList<QUuid> ended = manager.endAllFolderSessions();
-
-    QCOMPARE(QSet<QUuid>(ended.begin(), ended.end()), ids);
-    QCOMPARE(ended.size(), ids.size());
-    QCOMPARE(changes.count(), 3);
-    QCOMPARE(sizesSeen, (QList<int>{2, 1, 0}));
-    QVERIFY(manager.folderDeadlines().isEmpty());
-    QCOMPARE(clock.heldAlarms(), 0);
-
-    clock.advance(3600);
-    drainEvents();
-    QCOMPARE(expiries, 0);
-    QVERIFY(manager.endAllFolderSessions().isEmpty());
-}
-
-void TestSessionManager::endAfterAlarmFiredSuppressesExpiry()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    const QUuid id = QUuid::createUuid();
-    int expiries = 0;
-    manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
-    manager.startFolderSession(id, 1);
-
-    clock.advance(60); // the alarm fired; its expiry waits in the event queue
-    QCOMPARE(clock.pendingAlarms(), 0);
-    QSignalSpy changes(&manager, &SessionManager::folderDeadlinesChanged);
-    manager.endFolderSession(id);
-    drainEvents();
-
-    QCOMPARE(expiries, 0);
-    QCOMPARE(changes.count(), 1);
-    QVERIFY(!manager.hasFolderSession(id));
-}
-
-void TestSessionManager::expiryWithoutCallbackStillEndsSession()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    const QUuid id = QUuid::createUuid();
-    manager.startFolderSession(id, 4);
-    QSignalSpy changes(&manager, &SessionManager::folderDeadlinesChanged);
-
-    clock.advance(4 * 60);
-    drainEvents();
-
-    QVERIFY(!manager.hasFolderSession(id));
-    QCOMPARE(changes.count(), 1);
-    QCOMPARE(clock.heldAlarms(), 0);
-}
-
-void TestSessionManager::expiryEndsSessionThenReportsOnce()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    const QUuid id = QUuid::createUuid();
-    QList<QUuid> expired;
-    bool sessionGoneWhenReported = false;
-    int alarmsHeldWhenReported = -1;
-    manager.onFolderSessionExpired = [&](const QUuid& folder) {
-        expired.append(folder);
-        sessionGoneWhenReported = !manager.hasFolderSession(folder);
-        alarmsHeldWhenReported = clock.heldAlarms();
+    struct Rig
+    {
+        FakeClock clock;
+        SessionManager manager{clock};
+        QList<QUuid> expired;
+        Rig()
+        {
+            manager.onFolderSessionExpired = [this](const QUuid& id) { expired.append(id); };
+        }
+        void advance(qint64 seconds)
+        {
+            clock.advance(seconds);
+            drainEvents();
+        }
     };
-    manager.startFolderSession(id, 2);
 
-    clock.advance(2 * 60 - 1);
-    drainEvents();
-    QVERIFY(expired.isEmpty());
-
-    clock.advance(1);
-    drainEvents();
-    drainEvents();
-    QCOMPARE(expired, QList<QUuid>{id});
-    QVERIFY(sessionGoneWhenReported);
-    QCOMPARE(alarmsHeldWhenReported, 0);
-
-    clock.advance(24 * 3600);
-    drainEvents();
-    QCOMPARE(expired.size(), 1);
-}
-
-void TestSessionManager::expiryIsDeliveredFromTheEventLoop()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    const QUuid id = QUuid::createUuid();
-    int expiries = 0;
-    manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
-    manager.startFolderSession(id, 1);
-
-    clock.advance(60);
-    // Still running until the event loop gets a turn: the alarm's dispatch never touches the maps.
-    QVERIFY(manager.hasFolderSession(id));
-    QCOMPARE(expiries, 0);
-
-    QTRY_COMPARE(expiries, 1);
-    QVERIFY(!manager.hasFolderSession(id));
-}
-
-void TestSessionManager::destroyedManagerIgnoresAlarms()
-{
-    FakeClock clock;
-    int expiries = 0;
+private slots:
+    // A session lasts its minutes, one at the least, with its alarm armed for the deadline.
+    void sessionLength()
     {
-        // Destroyed with its alarms still armed: they are cancelled.
-        SessionManager manager(clock);
-        manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
-        manager.startFolderSession(QUuid::createUuid(), 1);
-        manager.startFolderSession(QUuid::createUuid(), 5);
+        Rig rig;
+        const std::pair<qint64, qint64> lengths[] = {
+            {0, 60}, {1, 60}, {-5, 60}, {std::numeric_limits<qint64>::min(), 60}, {2, 120}};
+        QList<QDateTime> deadlines;
+        for (const auto& [minutes, seconds] : lengths) {
+            const QUuid id = QUuid::createUuid();
+            rig.manager.startFolderSession(id, minutes);
+            deadlines.append(rig.clock.now().addSecs(seconds));
+            QCOMPARE(rig.manager.deadlineFor(id), deadlines.last());
+        }
+        QCOMPARE(rig.clock.pendingDeadlines(), deadlines);
     }
-    QCOMPARE(clock.heldAlarms(), 0);
+
+    // Sessions expire independently, each reported once, also when the clock jumps far past their
+    // deadlines (a resume from suspend, a clock correction).
+    void expiryEndsTheSessionThenReportsItOnce()
     {
-        // Destroyed after an alarm fired, with the expiry still queued.
-        SessionManager manager(clock);
-        manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
-        manager.startFolderSession(QUuid::createUuid(), 1);
-        clock.advance(60);
+        Rig rig;
+        const QUuid shortId = QUuid::createUuid(), longId = QUuid::createUuid(), huge = QUuid::createUuid();
+        QSignalSpy changes(&rig.manager, &SessionManager::folderDeadlinesChanged);
+        rig.manager.startFolderSession(longId, 10);
+        rig.manager.startFolderSession(shortId, 2);
+        rig.manager.startFolderSession(huge, std::numeric_limits<qint64>::max());
+        QVERIFY(rig.manager.deadlineFor(huge) > rig.clock.now().addYears(50));
+        const QDateTime shortDeadline = rig.manager.deadlineFor(shortId);
+
+        rig.advance(2 * 60 - 1);
+        QVERIFY(rig.expired.isEmpty());
+
+        // The alarm only queues the expiry; the session ends, then it is reported.
+        bool endedWhenReported = false;
+        rig.manager.onFolderSessionExpired = [&](const QUuid& id) {
+            rig.expired.append(id);
+            endedWhenReported = !rig.manager.hasFolderSession(id) && rig.clock.heldAlarms() == 2;
+        };
+        rig.clock.advanceTo(shortDeadline);
+        QVERIFY(rig.manager.hasFolderSession(shortId));
+        drainEvents();
+        QCOMPARE(rig.expired, QList<QUuid>{shortId});
+        QVERIFY(endedWhenReported);
+
+        rig.advance(qint64{10} * 365 * 24 * 3600);
+        QCOMPARE(rig.expired, (QList<QUuid>{shortId, longId}));
+        QCOMPARE(rig.manager.folderDeadlines().keys(), QList<QUuid>{huge});
+        QCOMPARE(changes.count(), 3 + 2);
+
+        // Without a callback the session still ends.
+        rig.manager.onFolderSessionExpired = nullptr;
+        rig.manager.startFolderSession(shortId, 1);
+        rig.advance(60);
+        QVERIFY(!rig.manager.hasFolderSession(shortId));
     }
-    clock.advance(3600);
-    drainEvents();
-    QCOMPARE(expiries, 0);
-    QCOMPARE(clock.heldAlarms(), 0);
-}
 
-void TestSessionManager::unlockedAppsPublishOnlyRealChanges()
-{
-    FakeClock clock;
-    SessionManager manager(clock);
-    QSignalSpy changes(&manager, &SessionManager::unlockedAppsChanged);
-    const QString calculator = QStringLiteral("org.gnome.Calculator");
-    const QString firefox = QStringLiteral("firefox-esr");
+    void restartReplacesTheAlarmAndAnyQueuedExpiry()
+    {
+        Rig rig;
+        const QUuid id = QUuid::createUuid();
+        rig.manager.startFolderSession(id, 1);
+        rig.clock.advance(60); // the alarm fired; its expiry waits in the event queue
+        rig.manager.startFolderSession(id, 5);
+        drainEvents();
+        QVERIFY(rig.expired.isEmpty());
 
-    manager.insertUnlockedApp(calculator);
-    manager.insertUnlockedApp(calculator);
-    QCOMPARE(changes.count(), 1);
-    QVERIFY(manager.isAppUnlocked(calculator));
-    QVERIFY(!manager.isAppUnlocked(firefox));
+        rig.advance(30);
+        rig.manager.startFolderSession(id, 10);
+        const QDateTime restarted = rig.clock.now().addSecs(600);
+        QCOMPARE(rig.manager.deadlineFor(id), restarted);
+        QCOMPARE(rig.clock.heldAlarms(), 1);
+        // Past the replaced deadline: the old alarm must not end the restarted session.
+        rig.advance(5 * 60);
+        QVERIFY(rig.manager.hasFolderSession(id));
 
-    manager.removeUnlockedApp(firefox);
-    QCOMPARE(changes.count(), 1);
+        rig.clock.advanceTo(restarted);
+        drainEvents();
+        QCOMPARE(rig.expired, QList<QUuid>{id});
+        QVERIFY(!rig.manager.hasFolderSession(id));
+    }
 
-    manager.setUnlockedApps({calculator, firefox});
-    QCOMPARE(changes.count(), 2);
-    manager.setUnlockedApps({firefox, calculator});
-    QCOMPARE(changes.count(), 2);
-    QCOMPARE(manager.unlockedApps(), (QSet<QString>{calculator, firefox}));
+    // Ending by hand is silent, also when the alarm already fired and its expiry is queued.
+    void endingSessionsNeverReportsExpiry()
+    {
+        Rig rig;
+        const QUuid ended = QUuid::createUuid(), kept = QUuid::createUuid();
+        rig.manager.startFolderSession(ended, 1);
+        rig.manager.startFolderSession(kept, 3);
+        QSignalSpy changes(&rig.manager, &SessionManager::folderDeadlinesChanged);
+        rig.manager.endFolderSession(QUuid::createUuid());
+        rig.manager.endFolderSession(QUuid());
+        QCOMPARE(changes.count(), 0);
 
-    manager.removeUnlockedApp(calculator);
-    QCOMPARE(changes.count(), 3);
-    QCOMPARE(manager.unlockedApps(), QSet<QString>{firefox});
+        rig.clock.advance(60);
+        QCOMPARE(rig.clock.pendingAlarms(), 1);
+        rig.manager.endFolderSession(ended);
+        drainEvents();
+        QCOMPARE(changes.count(), 1);
+        QVERIFY(!rig.manager.deadlineFor(ended).isValid());
+        QVERIFY(rig.manager.hasFolderSession(kept));
+        QCOMPARE(rig.clock.heldAlarms(), 1);
+        QVERIFY(rig.expired.isEmpty());
 
-    QCOMPARE(manager.property("unlockedApps").value<QSet<QString>>(), QSet<QString>{firefox});
-}
+        // End-all: every removal is its own change, and the queued expiry of a due one is dropped.
+        const QUuid due = QUuid::createUuid();
+        rig.manager.startFolderSession(ended, 5);
+        rig.manager.startFolderSession(due, 1);
+        rig.clock.advance(60);
+        QList<int> sizesSeen;
+        connect(&rig.manager, &SessionManager::folderDeadlinesChanged, this,
+                [&] { sizesSeen.append(rig.manager.folderDeadlines().size()); });
+        const QList<QUuid> all = rig.manager.endAllFolderSessions();
+        QCOMPARE(QSet<QUuid>(all.begin(), all.end()), (QSet<QUuid>{ended, kept, due}));
+        QCOMPARE(all.size(), 3);
+        QCOMPARE(sizesSeen, (QList<int>{2, 1, 0}));
+        QCOMPARE(rig.clock.heldAlarms(), 0);
+        rig.advance(3600);
+        QVERIFY(rig.expired.isEmpty());
+        QVERIFY(rig.manager.endAllFolderSessions().isEmpty());
+        QCOMPARE(sizesSeen.size(), 3);
+    }
+
+    void destroyedManagerIgnoresAlarms()
+    {
+        FakeClock clock;
+        int expiries = 0;
+        for (const qint64 elapsed : {0, 60}) {
+            // Destroyed with its alarms armed, or after one fired with its expiry still queued.
+            SessionManager manager(clock);
+            manager.onFolderSessionExpired = [&](const QUuid&) { ++expiries; };
+            manager.startFolderSession(QUuid::createUuid(), 1);
+            manager.startFolderSession(QUuid::createUuid(), 5);
+            clock.advance(elapsed);
+        }
+        QCOMPARE(clock.heldAlarms(), 0);
+        clock.advance(3600);
+        drainEvents();
+        QCOMPARE(expiries, 0);
+    }
+
+    void unlockedAppsPublishOnlyRealChanges()
+    {
+        Rig rig;
+        QSignalSpy changes(&rig.manager, &SessionManager::unlockedAppsChanged);
+        for (int round = 0; round < 2; ++round) {
+            rig.manager.insertUnlockedApp("org.gnome.Calculator");
+            rig.manager.setUnlockedApps({"org.gnome.Calculator", "firefox-esr"});
+            rig.manager.removeUnlockedApp("firefox-esr");
+        }
+        // Setting the same set again or removing an absent one changes nothing.
+        rig.manager.setUnlockedApps({"org.gnome.Calculator"});
+        rig.manager.removeUnlockedApp("firefox-esr");
+        QCOMPARE(changes.count(), 3 + 2); // the second round adds and removes firefox-esr again
+        QCOMPARE(rig.manager.unlockedApps(), QSet<QString>{"org.gnome.Calculator"});
+        QVERIFY(rig.manager.isAppUnlocked("org.gnome.Calculator") &&
+                !rig.manager.isAppUnlocked("firefox-esr"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSessionManager)
 #include "TestSessionManager.moc"
