@@ -3,7 +3,6 @@
 #include "fakes/FakeAuthenticator.h"
 #include "fakes/FakeSecretStore.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using Result = Authenticator::Result;
@@ -26,186 +25,133 @@ class TestAuthenticationService : public QObject
             result.reset();
             service.authenticate("unlock Firefox", preferPassword, [this](bool ok) { result = ok; });
         }
+        // Waits for the callback; by then the service must no longer be authenticating.
         bool finish()
         {
-            if (!QTest::qWaitFor([this] { return result.has_value(); }, 2000))
-                return false;
-            return !service.isAuthenticating();
+            return QTest::qWaitFor([this] { return result.has_value(); }, 2000) &&
+                   !service.isAuthenticating();
+        }
+        // The result of one authentication whose prompts answer `script`; none if it never finishes.
+        std::optional<bool> attempt(const QList<Result>& script, bool preferPassword = false)
+        {
+            authenticator.script = script;
+            run(preferPassword);
+            return finish() ? result : std::nullopt;
         }
     };
 
 private slots:
-    void failuresGiveTheirMessage_data()
-    {
-        QTest::addColumn<Result>("result");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("fingerprint failed")
-            << Result::fingerprintFailed << "Fingerprint not recognized — try again";
-        QTest::newRow("password failed") << Result::passwordFailed << "Password not accepted — try again";
-        QTest::newRow("no password") << Result::passwordNotSet << "No account password set on this computer";
-        QTest::newRow("other") << Result::otherError << "Fingerprint reader error";
-    }
-
-    void failuresGiveTheirMessage()
-    {
-        QFETCH(Result, result);
-        QFETCH(QString, message);
-        Rig rig;
-        rig.authenticator.script = {result};
-        rig.run();
-        QVERIFY(rig.finish());
-        QCOMPARE(*rig.result, false);
-        // One prompt only: these failures do not lead to the password prompt.
-        QCOMPARE(rig.authenticator.calls.size(), 1);
-        if (result == Result::otherError)
-            QCOMPARE(AuthenticationService::message({result, message}), message);
-        else
-            QCOMPARE(rig.service.lastErrorMessage(), std::optional<QString>(message));
-    }
-
-    void messageTable()
-    {
-        // Reached through the password route; the table itself must still say the right thing.
-        QCOMPARE(AuthenticationService::message({Result::notAvailable}),
-                 "Fingerprint unavailable — use your password");
-        QCOMPARE(AuthenticationService::message({Result::notEnrolled}),
-                 "No fingerprints enrolled — set one up in Settings");
-        QCOMPARE(AuthenticationService::message({Result::lockout}), "Fingerprint locked — use your password");
-        QCOMPARE(AuthenticationService::message({Result::otherError, "PAM: System error"}),
-                 "PAM: System error");
-        QCOMPARE(AuthenticationService::message({Result::otherError}), "Authentication failed");
-    }
-
-    void fingerprintRouteFallsBackToPassword_data()
-    {
-        QTest::addColumn<Result>("first");
-        QTest::newRow("lockout") << Result::lockout;
-        QTest::newRow("not enrolled") << Result::notEnrolled;
-        QTest::newRow("not available") << Result::notAvailable;
-        QTest::newRow("user fallback") << Result::userFallback;
-    }
-
-    void fingerprintRouteFallsBackToPassword()
-    {
-        QFETCH(Result, first);
-        Rig rig;
-        rig.authenticator.script = {first, Result::success};
-        rig.run();
-        QVERIFY(rig.finish());
-        QCOMPARE(*rig.result, true);
-        QCOMPARE(rig.authenticator.calls.size(), 2);
-        QCOMPARE(rig.authenticator.calls[0].policy, Policy::fingerprint);
-        QCOMPARE(rig.authenticator.calls[1].policy, Policy::deviceOwner);
-        QCOMPARE(rig.authenticator.calls[1].reason, QString("unlock Firefox"));
-        QVERIFY(!rig.service.lastErrorMessage());
-        // The successful prompt's proof opens the keyring item.
-        QCOMPARE(rig.secrets.reads, 1);
-        QCOMPARE(rig.secrets.failedReads, 0);
-    }
-
-    void wrongPasswordAfterFallbackEndsWithItsMessage()
-    {
-        Rig rig;
-        rig.authenticator.script = {Result::lockout, Result::passwordFailed};
-        rig.run();
-        QVERIFY(rig.finish());
-        QCOMPARE(*rig.result, false);
-        QCOMPARE(rig.service.lastErrorMessage(), std::optional<QString>("Password not accepted — try again"));
-    }
-
-    void policyChoice()
-    {
-        Rig rig;
-        rig.authenticator.script = {Result::success};
-        rig.run(true);
-        QVERIFY(rig.finish());
-        QCOMPARE(rig.authenticator.calls.last().policy, Policy::deviceOwner);
-
-        // No usable reader: the first prompt is already the password prompt.
-        rig.authenticator.fingerprintUsable = false;
-        rig.authenticator.script = {Result::success};
-        rig.run(false);
-        QVERIFY(rig.finish());
-        QCOMPARE(rig.authenticator.calls.size(), 2);
-        QCOMPARE(rig.authenticator.calls.last().policy, Policy::deviceOwner);
-
-        QCOMPARE(rig.service.biometryName(), QString("Fingerprint"));
-        rig.authenticator.readerPresent = false;
-        QCOMPARE(rig.service.biometryName(), QString("Password"));
-    }
-
-    void cancellationLeavesNoMessage_data()
+    void outcomes_data()
     {
         QTest::addColumn<QList<Result>>("script");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("match") << QList{Result::success} << true << "";
+        QTest::newRow("fingerprint failed")
+            << QList{Result::fingerprintFailed} << false << "Fingerprint not recognized — try again";
+        QTest::newRow("password failed")
+            << QList{Result::passwordFailed} << false << "Password not accepted — try again";
+        QTest::newRow("no password") << QList{Result::passwordNotSet} << false
+                                     << "No account password set on this computer";
+        QTest::newRow("other error") << QList{Result::otherError} << false << "Authentication failed";
+        // The fingerprint route is impossible or declined: the password prompt follows.
+        for (Result first :
+             {Result::lockout, Result::notEnrolled, Result::notAvailable, Result::userFallback}) {
+            const QByteArray name = "fallback after " + QByteArray::number(int(first));
+            QTest::newRow(name + ", success") << QList{first, Result::success} << true << "";
+            QTest::newRow(name + ", wrong password")
+                << QList{first, Result::passwordFailed} << false << "Password not accepted — try again";
+        }
+        QTest::newRow("password prompt: not available")
+            << QList{Result::userFallback, Result::notAvailable} << false
+            << "Fingerprint unavailable — use your password";
+        QTest::newRow("password prompt: not enrolled")
+            << QList{Result::userFallback, Result::notEnrolled} << false
+            << "No fingerprints enrolled — set one up in Settings";
+        QTest::newRow("password prompt: lockout") << QList{Result::userFallback, Result::lockout} << false
+                                                  << "Fingerprint locked — use your password";
         for (Result cancel : {Result::userCancel, Result::appCancel, Result::systemCancel}) {
-            const auto name = QByteArray::number(int(cancel));
-            QTest::newRow("first prompt " + name) << QList<Result>{cancel};
-            QTest::newRow("password prompt " + name) << QList<Result>{Result::userFallback, cancel};
+            const QByteArray name = "cancel " + QByteArray::number(int(cancel));
+            QTest::newRow(name + " first prompt") << QList{cancel} << false << "";
+            QTest::newRow(name + " password prompt") << QList{Result::userFallback, cancel} << false << "";
         }
     }
 
-    void cancellationLeavesNoMessage()
+    void outcomes()
     {
         QFETCH(QList<Result>, script);
+        QFETCH(bool, ok);
+        QFETCH(QString, message);
         Rig rig;
         // A message from an earlier attempt is cleared when the next one starts.
-        rig.authenticator.script = {Result::fingerprintFailed};
-        rig.run();
-        QVERIFY(rig.finish());
-        QVERIFY(rig.service.lastErrorMessage());
+        QVERIFY(rig.attempt({Result::fingerprintFailed}));
+        rig.authenticator.calls.clear();
 
-        rig.authenticator.script = script;
-        rig.run();
-        QVERIFY(rig.finish());
-        QCOMPARE(*rig.result, false);
+        QCOMPARE(rig.attempt(script), std::optional(ok));
+        QCOMPARE(rig.service.lastErrorMessageText(), message);
+        QCOMPARE(rig.service.lastErrorMessage().has_value(), !message.isEmpty());
+        QCOMPARE(rig.authenticator.calls.size(), script.size());
+        QCOMPARE(rig.authenticator.calls[0].policy, Policy::fingerprint);
+        if (script.size() == 2) {
+            QCOMPARE(rig.authenticator.calls[1].policy, Policy::deviceOwner);
+            QCOMPARE(rig.authenticator.calls[1].reason, QString("unlock Firefox"));
+        }
+        // Only a successful prompt's proof opens the keyring item.
+        QCOMPARE(rig.secrets.reads, ok ? 1 : 0);
+    }
+
+    void passwordFirstWhenAskedOrWithoutFingerprint()
+    {
+        Rig rig;
+        // Keyring trouble never changes the result.
+        rig.secrets.failReads = true;
+        QCOMPARE(rig.attempt({Result::success}, true), std::optional(true));
+        rig.authenticator.fingerprintUsable = false;
+        QCOMPARE(rig.attempt({Result::success}), std::optional(true));
+        QCOMPARE(rig.authenticator.calls.size(), 2);
+        QCOMPARE(rig.authenticator.calls[0].policy, Policy::deviceOwner);
+        QCOMPARE(rig.authenticator.calls[1].policy, Policy::deviceOwner);
+        QCOMPARE(rig.secrets.failedReads, 2);
         QVERIFY(!rig.service.lastErrorMessage());
-        QCOMPARE(rig.service.lastErrorMessageText(), QString());
     }
 
     void secondCallIsRefusedWhileTheFirstRuns()
     {
         Rig rig;
-        QSignalSpy running(&rig.service, &AuthenticationService::isAuthenticatingChanged);
         rig.run();
         QVERIFY(rig.service.isAuthenticating());
-        QVERIFY(rig.authenticator.isOpen());
-
         std::optional<bool> second;
         rig.service.authenticate("unlock Other", false, [&](bool ok) { second = ok; });
         QCOMPARE(second, std::optional<bool>(false));
         QCOMPARE(rig.authenticator.calls.size(), 1);
         QVERIFY(rig.service.isAuthenticating());
-        QCOMPARE(running.count(), 1);
 
-        rig.authenticator.reply(Result::success);
+        // The first goes on; its error text is shown as the prompt gave it.
+        rig.authenticator.reply(Result::otherError, "PAM: System error");
         QVERIFY(rig.finish());
-        QCOMPARE(*rig.result, true);
-        QCOMPARE(running.count(), 2);
-    }
-
-    void keyringTroubleNeverChangesTheResult()
-    {
-        Rig rig;
-        rig.secrets.failReads = true;
-        rig.authenticator.script = {Result::success};
-        rig.run();
-        QVERIFY(rig.finish());
-        QCOMPARE(*rig.result, true);
-        QVERIFY(!rig.service.lastErrorMessage());
+        QCOMPARE(*rig.result, false);
+        QCOMPARE(rig.service.lastErrorMessageText(), QString("PAM: System error"));
     }
 
     void destroyedServiceNeverCallsBack()
     {
-        FakeAuthenticator authenticator;
-        FakeSecretStore secrets;
-        KeychainService keychain(secrets);
-        bool called = false;
-        {
-            AuthenticationService service(authenticator, keychain);
-            service.authenticate("unlock X", false, [&](bool) { called = true; });
+        for (const bool onPasswordPrompt : {false, true}) {
+            FakeAuthenticator authenticator;
+            FakeSecretStore secrets;
+            KeychainService keychain(secrets);
+            bool called = false;
+            {
+                AuthenticationService service(authenticator, keychain);
+                service.authenticate("unlock X", false, [&](bool) { called = true; });
+                if (onPasswordPrompt)
+                    authenticator.reply(Result::userFallback);
+            }
+            QCOMPARE(authenticator.calls.size(), onPasswordPrompt ? 2 : 1);
+            authenticator.reply(Result::success);
+            QVERIFY(!called);
+            QCOMPARE(secrets.reads, 0);
         }
-        authenticator.reply(Result::success);
-        QVERIFY(!called);
     }
 };
 

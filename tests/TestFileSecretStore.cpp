@@ -1,31 +1,13 @@
 #include "TestDataHome.h"
 #include "auth/KeychainService.h"
-#include "fakes/FakeAuthenticator.h"
 #include "platform/linux/FileSecretStore.h"
 
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QTest>
 
 namespace {
 const QString Service = QStringLiteral("org.veilmark.Veilmark");
 const QString Account = QStringLiteral("vault-token");
-
-// Every byte value, NUL and high bytes included.
-QByteArray allBytes()
-{
-    QByteArray bytes;
-    for (int i = 0; i < 256; ++i)
-        bytes.append(char(i));
-    return bytes;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 QByteArray readFile(const QString& path)
 {
@@ -41,10 +23,13 @@ mode_t modeOf(const QString& path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-QByteArray tokenOf(KeychainService& keychain)
+// The secret under `service` and `account`, or "(absent)".
+QByteArray secretOf(FileSecretStore& store, const QString& service, const QString& account)
 {
-    const auto result = keychain.readVaultToken(FakeAuthenticator::freshProof());
-    return std::holds_alternative<QByteArray>(result) ? std::get<QByteArray>(result) : QByteArray();
+    QByteArray secret;
+    QString error;
+    return store.read(service, account, &secret, &error) == SecretStore::Presence::found ? secret
+                                                                                         : "(absent)";
 }
 } // namespace
 
@@ -53,79 +38,50 @@ class TestFileSecretStore : public QObject
     Q_OBJECT
 
 private slots:
-    void missingFileMeansNotFoundAndCreatesNothing()
+    void storesPrivatelyAndAtomically()
     {
         TestDataHome home;
         FileSecretStore store;
-        QCOMPARE(store.filePath(), home.file("keyring.json"));
+        const QString path = home.file("keyring.json");
+        QCOMPARE(store.filePath(), path);
         QCOMPARE(store.lookup(Service, Account), SecretStore::Presence::notFound);
-        QByteArray secret("untouched");
-        QString error;
-        QCOMPARE(store.read(Service, Account, &secret, &error), SecretStore::Presence::notFound);
-        QCOMPARE(secret, QByteArray("untouched"));
-        QVERIFY(!QFile::exists(home.file("keyring.json")));
-    }
+        QCOMPARE(secretOf(store, Service, Account), "(absent)");
+        QVERIFY(!QFile::exists(path));
 
-    void roundTripIsPrivateAndAtomic()
-    {
-        TestDataHome home;
-        FileSecretStore store;
-        QCOMPARE(store.store(Service, Account, allBytes()), std::nullopt);
+        // Every byte value, NUL and high bytes included.
+        QByteArray allBytes;
+        for (int i = 0; i < 256; ++i)
+            allBytes.append(char(i));
+        QCOMPARE(store.store(Service, Account, allBytes), std::nullopt);
         QCOMPARE(modeOf(home.dataDir()), mode_t(0700));
-        QCOMPARE(modeOf(home.file("keyring.json")), mode_t(0600));
-        QCOMPARE(store.lookup(Service, Account), SecretStore::Presence::found);
-        QByteArray secret;
-        QString error;
-        QCOMPARE(FileSecretStore().read(Service, Account, &secret, &error), SecretStore::Presence::found);
-        QCOMPARE(secret, allBytes());
+        QCOMPARE(modeOf(path), mode_t(0600));
+        FileSecretStore restarted;
+        QCOMPARE(secretOf(restarted, Service, Account), allBytes);
 
-        // A replacement is a new file, never the old one rewritten in place.
-        const FileStamp before = FileStamp::of(home.file("keyring.json"));
-        QCOMPARE(store.store(Service, Account, QByteArray("second")), std::nullopt);
-        QVERIFY(FileStamp::of(home.file("keyring.json")).inode != before.inode);
-        QCOMPARE(modeOf(home.file("keyring.json")), mode_t(0600));
-        QCOMPARE(store.read(Service, Account, &secret, &error), SecretStore::Presence::found);
-        QCOMPARE(secret, QByteArray("second"));
-    }
+        // A replacement is a new file, never the old one rewritten in place, private again even when the
+        // mode was widened, and clears what a killed write left behind.
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        QFile leftover(path + QLatin1String(".a1B2c3"));
+        QVERIFY(leftover.open(QIODevice::WriteOnly));
+        leftover.close();
+        const FileStamp before = FileStamp::of(path);
+        QCOMPARE(store.store(Service, QStringLiteral("other"), QByteArray()), std::nullopt);
+        QVERIFY(FileStamp::of(path).inode != before.inode);
+        QCOMPARE(modeOf(path), mode_t(0600));
+        QVERIFY(!leftover.exists());
 
-    void widenedModeIsNarrowedByTheNextStore()
-    {
-        TestDataHome home;
-        FileSecretStore store;
-        QCOMPARE(store.store(Service, QStringLiteral("a"), "1"), std::nullopt);
-        QVERIFY(QFile::setPermissions(home.file("keyring.json"), QFileDevice::ReadOwner |
-                                                                     QFileDevice::WriteOwner |
-                                                                     QFileDevice::ReadOther));
-        QCOMPARE(store.store(Service, QStringLiteral("b"), "2"), std::nullopt);
-        QCOMPARE(modeOf(home.file("keyring.json")), mode_t(0600));
-    }
-
-    void itemsAreKeyedByServiceAndAccount()
-    {
-        TestDataHome home;
-        FileSecretStore store;
-        QCOMPARE(store.store(Service, Account, "token"), std::nullopt);
-        QCOMPARE(store.store(Service, QStringLiteral("other"), "other account"), std::nullopt);
+        // Items are keyed by service and account; an empty secret is still an item.
         QCOMPARE(store.store(QStringLiteral("org.example.Other"), Account, "other service"), std::nullopt);
-        QByteArray secret;
-        QString error;
-        QCOMPARE(store.read(Service, Account, &secret, &error), SecretStore::Presence::found);
-        QCOMPARE(secret, QByteArray("token"));
-        QCOMPARE(store.read(Service, QStringLiteral("other"), &secret, &error), SecretStore::Presence::found);
-        QCOMPARE(secret, QByteArray("other account"));
-        QCOMPARE(store.read(QStringLiteral("org.example.Other"), Account, &secret, &error),
-                 SecretStore::Presence::found);
-        QCOMPARE(secret, QByteArray("other service"));
+        QCOMPARE(secretOf(store, Service, Account), allBytes);
+        QCOMPARE(secretOf(store, Service, QStringLiteral("other")), QByteArray());
+        QCOMPARE(secretOf(store, QStringLiteral("org.example.Other"), Account), "other service");
         QCOMPARE(store.lookup(QStringLiteral("org.example.Other"), QStringLiteral("other")),
                  SecretStore::Presence::notFound);
-    }
 
-    void emptySecretIsStillAnItem()
-    {
-        TestDataHome home;
-        FileSecretStore store;
-        QCOMPARE(store.store(Service, Account, QByteArray()), std::nullopt);
-        QCOMPARE(store.lookup(Service, Account), SecretStore::Presence::found);
+        // A vault token found at the next start is left as it is.
+        const FileStamp stamp = FileStamp::of(path);
+        KeychainService(restarted).ensureVaultToken();
+        QCOMPARE(FileStamp::of(path), stamp);
     }
 
     void corruptDocumentHoldsNothingAndIsReplaced_data()
@@ -147,13 +103,13 @@ private slots:
         QFETCH(QByteArray, content);
         TestDataHome home;
         FileSecretStore store;
-        writeFile(store.filePath(), content);
+        QFile file(store.filePath());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
         QCOMPARE(store.lookup(Service, Account), SecretStore::Presence::notFound);
 
-        KeychainService keychain(store);
-        keychain.ensureVaultToken();
-        QCOMPARE(store.lookup(Service, Account), SecretStore::Presence::found);
-        QCOMPARE(tokenOf(keychain).size(), 32);
+        KeychainService(store).ensureVaultToken();
+        QCOMPARE(secretOf(store, Service, Account).size(), 32);
         QCOMPARE(modeOf(store.filePath()), mode_t(0600));
         QVERIFY(QJsonDocument::fromJson(readFile(store.filePath())).isObject());
     }
@@ -177,34 +133,6 @@ private slots:
 
         QVERIFY(QFile::setPermissions(store.filePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         QCOMPARE(readFile(store.filePath()), content);
-    }
-
-    void storeClearsLeftoversOfAKilledWrite()
-    {
-        TestDataHome home;
-        FileSecretStore store;
-        writeFile(store.filePath() + QLatin1String(".a1B2c3"), "half a token");
-        QCOMPARE(store.store(Service, Account, "token"), std::nullopt);
-        QVERIFY(!QFile::exists(home.file("keyring.json.a1B2c3")));
-    }
-
-    void vaultTokenSurvivesARestart()
-    {
-        TestDataHome home;
-        QByteArray first;
-        {
-            FileSecretStore store;
-            KeychainService keychain(store);
-            keychain.ensureVaultToken();
-            first = tokenOf(keychain);
-        }
-        QCOMPARE(first.size(), 32);
-        const FileStamp stamp = FileStamp::of(home.file("keyring.json"));
-        FileSecretStore store;
-        KeychainService keychain(store);
-        keychain.ensureVaultToken();
-        QCOMPARE(FileStamp::of(home.file("keyring.json")), stamp);
-        QCOMPARE(tokenOf(keychain), first);
     }
 };
 

@@ -2,9 +2,11 @@
 #include "platform/linux/FprintdVerifier.h"
 #include "platform/linux/LinuxAuthenticator.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -24,128 +26,119 @@ class TestLinuxAuthenticator : public QObject
 
     QTemporaryDir m_dir;
     std::optional<Authenticator::Outcome> m_outcome;
+    FakePresencePrompt m_prompt;
+    FprintdVerifier m_fingerprint;
+    std::optional<LinuxAuthenticator> m_authenticator;
 
-    struct Rig
-    {
-        FakePresencePrompt prompt;
-        FprintdVerifier fingerprint;
-        LinuxAuthenticator authenticator{prompt, fingerprint};
-    };
-
-    void evaluate(Rig& rig, Policy policy)
+    void evaluate(Policy policy)
     {
         m_outcome.reset();
-        rig.authenticator.evaluate(policy, "unlock the folder “Taxes”",
-                                   [this](const Authenticator::Outcome& outcome) { m_outcome = outcome; });
+        m_authenticator->evaluate(policy, "unlock the folder “Taxes”",
+                                  [this](const Authenticator::Outcome& outcome) { m_outcome = outcome; });
     }
+
+    bool freshProof() const { return m_outcome->proof.isFresh(QDateTime::currentDateTimeUtc()); }
 
 private slots:
     void initTestCase()
     {
         if (qgetenv("PAM_WRAPPER") != "1")
             QSKIP("needs pam_wrapper (run through CTest)");
-        const QString user = QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name);
         QFile passdb(m_dir.filePath("passdb"));
-        QVERIFY(passdb.open(QIODevice::WriteOnly));
-        passdb.write(QStringLiteral("%1:secret:veilmark\n").arg(user).toUtf8());
-        passdb.close();
         QFile service(m_dir.filePath("veilmark"));
-        QVERIFY(service.open(QIODevice::WriteOnly));
+        QVERIFY(passdb.open(QIODevice::WriteOnly) && service.open(QIODevice::WriteOnly));
+        passdb.write(QByteArray(::getpwuid(::geteuid())->pw_name) + ":secret:veilmark\n");
         service.write(QStringLiteral("auth required %1/pam_matrix.so passdb=%2\n")
                           .arg(VEILMARK_PAM_MODULE_DIR, passdb.fileName())
                           .toUtf8());
+        passdb.close();
         service.close();
         qputenv("PAM_WRAPPER_SERVICE_DIR", QFile::encodeName(m_dir.path()));
         // A system bus without fprintd: the fingerprint route is simply not there.
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(m_dir.filePath("no-bus")));
+        m_authenticator.emplace(m_prompt, m_fingerprint);
     }
 
-    void rightPasswordSucceedsWithAProof()
+    void passwordPromptChecksThroughPam()
     {
-        Rig rig;
-        evaluate(rig, Policy::deviceOwner);
-        QVERIFY(rig.prompt.isOpen);
-        QCOMPARE(rig.prompt.mode, PresencePrompt::Mode::password);
-        QCOMPARE(rig.prompt.reason, QString("unlock the folder “Taxes”"));
-        rig.prompt.type("secret");
-        QVERIFY(rig.prompt.busy);
+        evaluate(Policy::deviceOwner);
+        QVERIFY(m_prompt.isOpen);
+        QCOMPARE(m_prompt.mode, PresencePrompt::Mode::password);
+        QCOMPARE(m_prompt.reason, QString("unlock the folder “Taxes”"));
+        for (int attempt = 1; attempt < LinuxAuthenticator::MaxPasswordAttempts; ++attempt) {
+            m_prompt.type("wrong");
+            QVERIFY(m_prompt.busy);
+            QTRY_VERIFY(!m_prompt.busy);
+            QVERIFY(m_prompt.isOpen);
+            QVERIFY(m_prompt.statusIsError);
+            QCOMPARE(m_prompt.status, QString("Wrong password — try again"));
+        }
+        m_prompt.type("secret");
         QTRY_VERIFY(m_outcome.has_value());
         QCOMPARE(m_outcome->result, Result::success);
-        QVERIFY(m_outcome->proof.isFresh(QDateTime::currentDateTimeUtc()));
-        QVERIFY(!rig.prompt.isOpen);
-    }
+        QVERIFY(freshProof());
+        QVERIFY(!m_prompt.isOpen);
 
-    void wrongPasswordsRetryThenFail()
-    {
-        Rig rig;
-        evaluate(rig, Policy::deviceOwner);
-        for (int attempt = 1; attempt < LinuxAuthenticator::MaxPasswordAttempts; ++attempt) {
-            rig.prompt.type("wrong");
-            QTRY_VERIFY(!rig.prompt.busy);
-            QVERIFY(rig.prompt.isOpen);
-            QVERIFY(rig.prompt.statusIsError);
-            QCOMPARE(rig.prompt.status, QString("Wrong password — try again"));
+        // The count starts afresh with each prompt.
+        evaluate(Policy::deviceOwner);
+        for (int attempt = 0; attempt < LinuxAuthenticator::MaxPasswordAttempts; ++attempt) {
+            QTRY_VERIFY(!m_prompt.busy && !m_outcome);
+            m_prompt.type("wrong");
         }
-        rig.prompt.type("wrong");
         QTRY_VERIFY(m_outcome.has_value());
         QCOMPARE(m_outcome->result, Result::passwordFailed);
-        QVERIFY(!m_outcome->proof.isFresh(QDateTime::currentDateTimeUtc()));
-        QVERIFY(!rig.prompt.isOpen);
+        QVERIFY(!freshProof());
+        QVERIFY(!m_prompt.isOpen);
     }
 
     void cancelWhileCheckingIgnoresTheLateAnswer()
     {
-        Rig rig;
-        evaluate(rig, Policy::deviceOwner);
-        rig.prompt.type("secret");
-        rig.prompt.pressCancel();
+        evaluate(Policy::deviceOwner);
+        m_prompt.type("secret");
+        m_prompt.pressCancel();
         QVERIFY(m_outcome.has_value());
         QCOMPARE(m_outcome->result, Result::userCancel);
         // The PAM answer still arrives, and must not reach a prompt opened since.
-        evaluate(rig, Policy::deviceOwner);
-        QTest::qWait(300);
+        evaluate(Policy::deviceOwner);
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::sendPostedEvents();
         QVERIFY(!m_outcome.has_value());
-        QVERIFY(rig.prompt.isOpen);
-        rig.authenticator.cancelPrompt(Result::appCancel);
+        QVERIFY(m_prompt.isOpen);
+        m_authenticator->cancelPrompt(Result::appCancel);
         QCOMPARE(m_outcome->result, Result::appCancel);
     }
 
-    void fingerprintModeWithoutReader()
+    void fingerprintRouteAndOnePromptAtATime()
     {
-        Rig rig;
-        QVERIFY(!rig.authenticator.canUseFingerprint());
-        QVERIFY(!rig.authenticator.hasFingerprintReader());
-        evaluate(rig, Policy::fingerprint);
-        QCOMPARE(rig.prompt.mode, PresencePrompt::Mode::fingerprint);
+        QVERIFY(!m_authenticator->canUseFingerprint());
+        QVERIFY(!m_authenticator->hasFingerprintReader());
+        evaluate(Policy::fingerprint);
+        QCOMPARE(m_prompt.mode, PresencePrompt::Mode::fingerprint);
         QTRY_VERIFY(m_outcome.has_value());
         QCOMPARE(m_outcome->result, Result::notAvailable);
-    }
 
-    void fallbackAndSecondPrompt()
-    {
-        Rig rig;
-        evaluate(rig, Policy::fingerprint);
-        rig.prompt.pressFallback();
+        evaluate(Policy::fingerprint);
+        m_prompt.pressFallback();
         QVERIFY(m_outcome.has_value());
         QCOMPARE(m_outcome->result, Result::userFallback);
 
         // A password typed into a fingerprint prompt is never checked.
-        evaluate(rig, Policy::fingerprint);
-        rig.prompt.type("secret");
-        QVERIFY(!rig.prompt.busy);
+        evaluate(Policy::fingerprint);
+        m_prompt.type("secret");
+        QVERIFY(!m_prompt.busy);
         QTRY_VERIFY(m_outcome.has_value());
         QCOMPARE(m_outcome->result, Result::notAvailable);
 
-        // One prompt at a time.
-        evaluate(rig, Policy::deviceOwner);
+        evaluate(Policy::deviceOwner);
+        const int opens = m_prompt.opens;
         std::optional<Authenticator::Outcome> refused;
-        rig.authenticator.evaluate(Policy::deviceOwner, "again",
-                                   [&](const Authenticator::Outcome& outcome) { refused = outcome; });
+        m_authenticator->evaluate(Policy::deviceOwner, "again",
+                                  [&](const Authenticator::Outcome& outcome) { refused = outcome; });
         QTRY_VERIFY(refused.has_value());
         QCOMPARE(refused->result, Result::otherError);
-        QCOMPARE(rig.prompt.opens, 3);
-        QVERIFY(rig.prompt.isOpen);
-        rig.authenticator.cancelPrompt(Result::systemCancel);
+        QCOMPARE(m_prompt.opens, opens);
+        QVERIFY(m_prompt.isOpen);
+        m_authenticator->cancelPrompt(Result::systemCancel);
         QCOMPARE(m_outcome->result, Result::systemCancel);
     }
 };
