@@ -1,7 +1,6 @@
 #include "apps/OverlayManager.h"
 #include "fakes/FakeShieldDisplay.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 class TestOverlayManager : public QObject
@@ -9,49 +8,38 @@ class TestOverlayManager : public QObject
     Q_OBJECT
 
 private slots:
+    // A second shield replaces the first: its status, failure mark and buttons do not carry over.
     void showReplacesTheEarlierShield()
     {
         FakeShieldDisplay display;
         OverlayManager overlay(display);
         QStringList calls;
-        overlay.show(
-            "Firefox", QImage(), "Fingerprint", [&] { calls << "unlock 1"; }, [&] { calls << "password 1"; },
-            [&] { calls << "cancel 1"; });
-        QCOMPARE(overlay.idleStatus(), QString("Locked — Fingerprint required"));
-        QCOMPARE(overlay.model().statusText(), overlay.idleStatus());
+        const auto button = [&](const char* name) { return [&calls, name] { calls << name; }; };
+        overlay.show("Firefox", QImage(), "Fingerprint", button("unlock 1"), button("password 1"),
+                     button("cancel 1"));
+        QCOMPARE(overlay.model().statusText(), QString("Locked — Fingerprint required"));
         overlay.showFailure("Fingerprint not recognized — try again");
         QVERIFY(overlay.model().failed() && !overlay.model().isAuthenticating());
 
-        overlay.show(
-            "Mail", QImage(8, 8, QImage::Format_ARGB32), "Password", [&] { calls << "unlock 2"; },
-            [&] { calls << "password 2"; }, [&] { calls << "cancel 2"; });
-        QCOMPARE(display.shows, 2);
-        QCOMPARE(overlay.windowCount(), 2);
-        QCOMPARE(overlay.model().appName(), QString("Mail"));
+        overlay.show("Mail", QImage(), "Password", button("unlock 2"), button("password 2"),
+                     button("cancel 2"));
         QVERIFY(!overlay.model().failed());
         QCOMPARE(overlay.model().statusText(), QString("Locked — Password required"));
         overlay.model().requestUnlock();
         overlay.model().requestPassword();
         overlay.model().cancel();
         QCOMPARE(calls, QStringList({"unlock 2", "password 2", "cancel 2"}));
-    }
 
-    void hideAndNoScreens()
-    {
-        FakeShieldDisplay display;
-        display.screens = 0;
-        OverlayManager overlay(display);
+        overlay.activate();
+        QCOMPARE(display.activations, 1);
         overlay.hide();
         QVERIFY(!overlay.isShown());
-        overlay.show(
-            "X", QImage(), "Password", [] {}, [] {}, [] {});
-        QCOMPARE(overlay.windowCount(), 0);
+        overlay.activate(); // down: nothing to take the keyboard back to
+        display.screens = 0;
+        overlay.show("X", QImage(), "Password", button("unlock 3"), button("password 3"), button("cancel 3"));
+        QVERIFY(!overlay.isShown()); // no screen, no shield
         overlay.activate();
-        QCOMPARE(display.activations, 0);
-        // The model keeps its values after the shield goes down.
-        overlay.hide();
-        QCOMPARE(overlay.model().appName(), QString("X"));
-        QCOMPARE(overlay.idleStatus(), QString("Locked — Password required"));
+        QCOMPARE(display.activations, 1);
     }
 };
 
