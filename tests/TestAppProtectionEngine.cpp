@@ -197,17 +197,18 @@ private slots:
     void startAndRelockAll()
     {
         Rig rig;
-        rig.policy.addApp(rig.app(AppProtectionEngine::OwnBundleID, "Veilmark"));
+        const ProtectedApp own = rig.app(AppProtectionEngine::OwnBundleID, "Veilmark");
+        rig.policy.addApp(own);
         ProtectedApp disabled = rig.app("org.gnome.Calculator", "Calculator");
         disabled.enabled = false;
         ProtectedApp env = rig.app("env", "Env");
         env.appPath = "/usr/.." + env.appPath; // a system location by its path, yet a file of the test's
         for (const ProtectedApp& app : {disabled, rig.firefox, env})
             rig.policy.addApp(app);
-        rig.workspace.running = {"org.gnome.Calculator", "xterm", "env"};
+        rig.workspace.running = {AppProtectionEngine::OwnBundleID, "org.gnome.Calculator", "xterm", "env"};
         rig.engine.start();
         rig.engine.start(); // once only: no second set of subscriptions
-        QVERIFY(rig.readable(disabled) && !rig.readable(rig.firefox));
+        QVERIFY(rig.readable(disabled) && rig.readable(own) && !rig.readable(rig.firefox));
         QCOMPARE(rig.workspace.hidden, QSet<QString>{"env"});
         for (const QString& id : {AppProtectionEngine::OwnBundleID, disabled.bundleID, QString("xterm")}) {
             rig.workspace.appLaunches(id);
@@ -219,7 +220,7 @@ private slots:
         // Opened from outside: relockAll locks it again, and records nothing while nothing was unlocked.
         AccessControlLock::unlockAndVerify(rig.firefox.appPath);
         rig.engine.relockAll("Manual lock-all");
-        QVERIFY(!rig.readable(rig.firefox));
+        QVERIFY(!rig.readable(rig.firefox) && rig.readable(own));
         rig.workspace.appActivates("env");
         QCOMPARE(rig.authenticator.calls.size(), 1);
         QCOMPARE(rig.display.activations, 0); // subscribed twice, it would take the keyboard back at once

@@ -57,7 +57,7 @@ void AppProtectionEngine::lockAllBundles()
 void AppProtectionEngine::hideRunningProtectedApps()
 {
     for (const QString& bundleID : m_workspace.runningApplications()) {
-        if (m_policy.enabledApp(bundleID))
+        if (bundleID != OwnBundleID && m_policy.enabledApp(bundleID))
             m_workspace.hide(bundleID);
     }
 }
@@ -168,7 +168,8 @@ void AppProtectionEngine::cancelShield(const ProtectedApp& app)
 
 void AppProtectionEngine::lockBundle(const ProtectedApp& app)
 {
-    if (isSystemLocation(app.appPath))
+    // Veilmark itself in the list (only by editing the file) must not lock the user out of it.
+    if (app.bundleID == OwnBundleID || isSystemLocation(app.appPath))
         return;
     if (const std::optional<QString> error = AccessControlLock::lockAndVerify(app.appPath))
         m_log.record(LogEventKind::error, QStringLiteral("App lock failed"),
