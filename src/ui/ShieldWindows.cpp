@@ -1,6 +1,7 @@
 #include "ShieldWindows.h"
 
 #include "ImageBlur.h"
+#include "ScreenGrabber.h"
 #include "ShieldWindow.h"
 
 #include <QGuiApplication>
@@ -31,10 +32,11 @@ int ShieldWindows::showWindows(ShieldModel& model)
     if (!same)
         rebuildFor(screens, model);
 
+    if (!m_grabber)
+        m_grabber = std::make_unique<ScreenGrabber>();
     for (size_t i = 0; i < m_windows.size(); ++i) {
-        QScreen* screen = screens[qsizetype(i)];
         // Taken before our own window covers the screen: the backdrop shows the desktop as it was.
-        m_windows[i]->setBackdrop(ImageBlur::backdrop(screen->grabWindow(0).toImage()));
+        m_windows[i]->setBackdrop(ImageBlur::backdrop(m_grabber->grab(screens[qsizetype(i)])));
         m_windows[i]->cover();
     }
     activateWindows();

@@ -9,6 +9,7 @@
 #include <vector>
 
 class QScreen;
+class ScreenGrabber;
 class ShieldWindow;
 
 // The shield on every screen. The windows are built once per set of screens and kept hidden
@@ -31,4 +32,5 @@ private:
     std::vector<std::unique_ptr<ShieldWindow>> m_windows;
     QList<QPointer<QScreen>> m_screens;
     ShieldModel* m_model = nullptr;
+    std::unique_ptr<ScreenGrabber> m_grabber;
 };
