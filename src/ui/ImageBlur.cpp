@@ -4,15 +4,21 @@
 #include <vector>
 
 namespace {
-// One horizontal pass of a box blur of `radius` over premultiplied ARGB rows; running sums keep
-// it linear in the image size whatever the radius.
-void blurRows(QRgb* bits, int width, int height, qsizetype stride, int radius)
+// One pass of a box blur of `radius` over `count` lines of premultiplied ARGB pixels, `length`
+// pixels each: pixel i of line j is at bits[j * lineStep + i * pixelStep], so the same code blurs
+// rows and columns. Running sums keep it linear in the image size whatever the radius.
+void blurLines(QRgb* bits, int count, int length, qsizetype lineStep, qsizetype pixelStep, int radius)
 {
-    std::vector<QRgb> line(static_cast<size_t>(width));
+    std::vector<QRgb> line(static_cast<size_t>(length));
+    // Dividing by the window is a multiplication by its 16.16 reciprocal: it sits in the inner loop.
     const int window = 2 * radius + 1;
-    for (int y = 0; y < height; ++y) {
-        QRgb* row = bits + y * stride;
-        std::copy(row, row + width, line.begin());
+    // Rounded to nearest; it can never pass 255, so the packed channels never spill into each other.
+    const int scale = (1 << 16) / window;
+    auto mean = [scale](int sum) { return (sum * scale + (1 << 15)) >> 16; };
+    for (int j = 0; j < count; ++j) {
+        QRgb* first = bits + j * lineStep;
+        for (int i = 0; i < length; ++i)
+            line[static_cast<size_t>(i)] = first[i * pixelStep];
         int a = 0, r = 0, g = 0, b = 0;
         auto add = [&](QRgb p, int sign) {
             a += sign * qAlpha(p);
@@ -21,11 +27,11 @@ void blurRows(QRgb* bits, int width, int height, qsizetype stride, int radius)
             b += sign * qBlue(p);
         };
         for (int i = -radius; i <= radius; ++i)
-            add(line[static_cast<size_t>(std::clamp(i, 0, width - 1))], 1);
-        for (int x = 0; x < width; ++x) {
-            row[x] = qRgba(r / window, g / window, b / window, a / window);
-            add(line[static_cast<size_t>(std::min(x + radius + 1, width - 1))], 1);
-            add(line[static_cast<size_t>(std::max(x - radius, 0))], -1);
+            add(line[static_cast<size_t>(std::clamp(i, 0, length - 1))], 1);
+        for (int i = 0; i < length; ++i) {
+            first[i * pixelStep] = qRgba(mean(r), mean(g), mean(b), mean(a));
+            add(line[static_cast<size_t>(std::min(i + radius + 1, length - 1))], 1);
+            add(line[static_cast<size_t>(std::max(i - radius, 0))], -1);
         }
     }
 }
@@ -33,12 +39,10 @@ void blurRows(QRgb* bits, int width, int height, qsizetype stride, int radius)
 
 void ImageBlur::boxBlur(QImage& image, int radius)
 {
+    auto* bits = reinterpret_cast<QRgb*>(image.bits());
     const qsizetype stride = image.bytesPerLine() / 4;
-    blurRows(reinterpret_cast<QRgb*>(image.bits()), image.width(), image.height(), stride, radius);
-    image = image.transformed(QTransform(0, 1, 1, 0, 0, 0)); // transpose: columns become rows
-    blurRows(reinterpret_cast<QRgb*>(image.bits()), image.width(), image.height(), image.bytesPerLine() / 4,
-             radius);
-    image = image.transformed(QTransform(0, 1, 1, 0, 0, 0));
+    blurLines(bits, image.height(), image.width(), stride, 1, radius); // rows
+    blurLines(bits, image.width(), image.height(), 1, stride, radius); // columns
 }
 
 QImage ImageBlur::blurred(const QImage& source, int radius)
