@@ -201,7 +201,10 @@ int main(int argc, char* argv[])
     QDir().mkpath(data.filePath("applications"));
     QFile entry(data.filePath("applications/vmbenchterm.desktop"));
     entry.open(QIODevice::WriteOnly);
-    entry.write("[Desktop Entry]\nType=Application\nName=Bench Terminal\nExec=xterm -class VmBenchTerm\n");
+    // With an icon, as real entries have: loading it is on the way to the shield.
+    entry.write(
+        "[Desktop Entry]\nType=Application\nName=Bench Terminal\nExec=xterm -class VmBenchTerm\nIcon=" +
+        QByteArray(VEILMARK_SOURCE_DIR) + "/data/desktop/org.veilmark.Veilmark.svg\n");
     entry.close();
 
     QGuiApplication app(argc, argv);

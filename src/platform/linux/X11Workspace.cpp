@@ -575,7 +575,7 @@ xcb_timestamp_t X11Workspace::serverTime()
 QImage X11Workspace::icon(const QString& bundleID) const
 {
     if (const DesktopEntryIndex::Entry* entry = m_index.find(bundleID)) {
-        if (QImage image = imageOfIcon(entry->icon); !image.isNull()) {
+        if (QImage image = namedIcon(entry->icon); !image.isNull()) {
             return image;
         }
     }
@@ -651,7 +651,20 @@ QImage X11Workspace::iconForFile(const QString& appPath) const
             }
         }
     }
-    return imageOfIcon(name);
+    return namedIcon(name);
+}
+
+QImage X11Workspace::namedIcon(const QString& name) const
+{
+    if (const auto found = m_namedIcons.constFind(name); found != m_namedIcons.cend()) {
+        return *found;
+    }
+    QImage image = imageOfIcon(name);
+    // Missing icons are looked for again: one may be installed later, and a miss costs little.
+    if (!image.isNull()) {
+        m_namedIcons.insert(name, image);
+    }
+    return image;
 }
 
 void X11Workspace::launch(const QString& appPath)

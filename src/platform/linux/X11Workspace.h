@@ -94,6 +94,7 @@ private:
     const Application* application(const QString& id) const;
     xcb_timestamp_t serverTime();
     QImage windowIcon(xcb_window_t window) const;
+    QImage namedIcon(const QString& name) const;
 
     xcb_connection_t* m_connection = nullptr;
     int m_screenNumber = 0;
@@ -108,6 +109,9 @@ private:
     mutable bool m_processingScheduled = false;
 
     DesktopEntryIndex m_index;
+    // Icons by the name an entry gives, once loaded: reading and rendering one takes about a
+    // millisecond, and it sits between an activation and the shield.
+    mutable QHash<QString, QImage> m_namedIcons;
     std::optional<X11WindowResolver> m_resolver;
 
     QList<xcb_window_t> m_clientList;         // as last read
