@@ -16,7 +16,7 @@ packages=(
   qml6-module-qtqml
   # platform libraries
   libpam0g-dev libsecret-1-dev libglib2.0-dev
-  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev libxcb-shm0-dev libxcb-util-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-randr0-dev libxcb-render0-dev libxcb-util-dev
   # tests and benchmarks
   libgtest-dev libbenchmark-dev util-linux attr libcap2-bin
   xvfb xauth openbox xdotool x11-apps xterm x11-xserver-utils x11-utils imagemagick

@@ -6,8 +6,8 @@
 #include <QScreen>
 #include <QTest>
 
-// The shared-memory grab must give the same picture as Qt's own, on each monitor of a screen that
-// spans two: right offsets, right byte order, nothing left over from the previous grab.
+// The picture shrunk by the X server must show what Qt's own grab shows, shrunk, on each monitor of
+// a screen that spans two: right offsets, right byte order, nothing left over from the last grab.
 class TestScreenGrabber : public QObject
 {
     Q_OBJECT
@@ -43,13 +43,25 @@ private slots:
 
     void matchesQtsGrabOnEveryMonitor()
     {
+        const int factor = 8;
         ScreenGrabber grabber;
         for (int round = 0; round < 2; ++round) {
             for (QScreen* screen : QGuiApplication::screens()) {
-                const QImage expected = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
-                const QImage grabbed = grabber.grab(screen).convertToFormat(QImage::Format_RGB32);
-                QCOMPARE(grabbed.size(), screen->geometry().size());
-                QVERIFY2(grabbed == expected, qPrintable(screen->name()));
+                const QImage whole = screen->grabWindow(0).toImage();
+                const QImage expected =
+                    whole.scaled(whole.size() / factor, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                        .convertToFormat(QImage::Format_RGB32);
+                const QImage grabbed =
+                    grabber.grabShrunk(screen, factor).convertToFormat(QImage::Format_RGB32);
+                QCOMPARE(grabbed.size(), screen->geometry().size() / factor);
+                // Both take the nearest pixel, though not necessarily the same one of each 8 × 8
+                // block: only the windows' edges may differ.
+                int differing = 0;
+                for (int y = 0; y < grabbed.height(); ++y)
+                    for (int x = 0; x < grabbed.width(); ++x)
+                        differing += grabbed.pixel(x, y) != expected.pixel(x, y);
+                QVERIFY2(differing < grabbed.width() * grabbed.height() / 50,
+                         qPrintable(QString("%1: %2 pixels differ").arg(screen->name()).arg(differing)));
             }
         }
     }

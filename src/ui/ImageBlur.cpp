@@ -55,15 +55,11 @@ QImage ImageBlur::blurred(const QImage& source, int radius)
     return image;
 }
 
-QImage ImageBlur::backdrop(const QImage& screen, int factor)
+QImage ImageBlur::backdrop(const QImage& shrunk)
 {
-    if (screen.isNull())
-        return screen;
-    const QSize small(std::max(1, screen.width() / factor), std::max(1, screen.height() / factor));
-    // Nearest-pixel shrinking is ten times cheaper than smooth scaling, and the blur that follows
-    // hides its aliasing; this sits on the path from activation to shield.
-    QImage image = screen.scaled(small, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-                       .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (shrunk.isNull())
+        return shrunk;
+    QImage image = shrunk.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     for (int pass = 0; pass < 3; ++pass)
         boxBlur(image, 3);
     return image;

@@ -8,8 +8,10 @@ class ImageBlur
 {
 public:
     static QImage blurred(const QImage& image, int radius);
-    // The shield's backdrop: the screen shrunk by `factor` and blurred; drawn scaled back up.
-    static QImage backdrop(const QImage& screen, int factor = 8);
+    // How much smaller than the screen the shield's backdrop is taken; it is drawn scaled back up.
+    static constexpr int BackdropShrink = 8;
+    // The shield's backdrop from a picture of the screen already shrunk by BackdropShrink.
+    static QImage backdrop(const QImage& shrunk);
 
 private:
     static void boxBlur(QImage& image, int radius);

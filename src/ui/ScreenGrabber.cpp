@@ -4,11 +4,11 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
-#include <sys/ipc.h>
-#include <sys/shm.h>
-#include <xcb/shm.h>
+#include <xcb/render.h>
 #include <xcb/xcb.h>
 
 namespace {
@@ -31,6 +31,32 @@ bool rootIsRgb32(xcb_connection_t* connection, const xcb_screen_t* screen)
     }
     return false;
 }
+
+// The RENDER picture format of `visual`, or 0.
+uint32_t formatOfVisual(xcb_connection_t* connection, xcb_visualid_t visual)
+{
+    const Reply<xcb_render_query_pict_formats_reply_t> reply(
+        xcb_render_query_pict_formats_reply(connection, xcb_render_query_pict_formats(connection), nullptr));
+    if (!reply)
+        return 0;
+    for (auto screen = xcb_render_query_pict_formats_screens_iterator(reply.get()); screen.rem;
+         xcb_render_pictscreen_next(&screen)) {
+        for (auto depth = xcb_render_pictscreen_depths_iterator(screen.data); depth.rem;
+             xcb_render_pictdepth_next(&depth)) {
+            for (auto it = xcb_render_pictdepth_visuals_iterator(depth.data); it.rem;
+                 xcb_render_pictvisual_next(&it)) {
+                if (it.data->visual == visual)
+                    return it.data->format;
+            }
+        }
+    }
+    return 0;
+}
+
+xcb_render_fixed_t fixed(double value)
+{
+    return xcb_render_fixed_t(value * 65536);
+}
 } // namespace
 
 ScreenGrabber::ScreenGrabber()
@@ -39,90 +65,102 @@ ScreenGrabber::ScreenGrabber()
     m_connection = x11 ? x11->connection() : nullptr;
     if (!m_connection)
         return;
-    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(m_connection, &xcb_shm_id);
+    const xcb_query_extension_reply_t* render = xcb_get_extension_data(m_connection, &xcb_render_id);
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
-    if (!shm || !shm->present || !screen || !rootIsRgb32(m_connection, screen))
+    if (!render || !render->present || !screen || !rootIsRgb32(m_connection, screen))
+        return;
+    m_format = formatOfVisual(m_connection, screen->root_visual);
+    if (!m_format)
         return;
     m_root = screen->root;
-    m_sharedMemory = true;
+    m_depth = screen->root_depth;
+    // Including inferiors: the root window's picture shows the windows on it, not just the wallpaper.
+    m_source = xcb_generate_id(m_connection);
+    const uint32_t includeInferiors = XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS;
+    xcb_render_create_picture(m_connection, m_source, m_root, m_format, XCB_RENDER_CP_SUBWINDOW_MODE,
+                              &includeInferiors);
+    m_onServer = true;
 }
 
 ScreenGrabber::~ScreenGrabber()
 {
-    releaseSegment();
+    // Without the application its connection is gone, and the server has freed everything.
+    if (!qGuiApp || !m_connection)
+        return;
+    releaseTarget();
+    if (m_source)
+        xcb_render_free_picture(m_connection, m_source);
+    xcb_flush(m_connection);
 }
 
-QImage ScreenGrabber::grab(QScreen* screen)
+QImage ScreenGrabber::grabShrunk(QScreen* screen, int factor)
 {
-    if (m_sharedMemory) {
-        QImage image = grabShared(screen);
+    factor = std::max(1, factor);
+    if (m_onServer) {
+        QImage image = grabOnServer(screen, factor);
         if (!image.isNull())
             return image;
-        // Refused once (no shared memory with this server): not worth asking again.
-        m_sharedMemory = false;
-        releaseSegment();
+        // Refused once: not worth asking again.
+        m_onServer = false;
     }
-    return screen->grabWindow(0).toImage();
+    const QImage whole = screen->grabWindow(0).toImage();
+    const QSize small(std::max(1, whole.width() / factor), std::max(1, whole.height() / factor));
+    // Nearest pixel, as the server does; the blur that follows hides the aliasing.
+    return whole.scaled(small, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
-QImage ScreenGrabber::grabShared(QScreen* screen)
+QImage ScreenGrabber::grabOnServer(QScreen* screen, int factor)
 {
     // Root window coordinates are device pixels.
-    const QRect area(screen->geometry().topLeft() * screen->devicePixelRatio(),
-                     screen->geometry().size() * screen->devicePixelRatio());
-    if (area.isEmpty() || !ensureSegment(size_t(area.width()) * size_t(area.height()) * 4))
+    const qreal ratio = screen->devicePixelRatio();
+    const QRect area(screen->geometry().topLeft() * ratio, screen->geometry().size() * ratio);
+    const QSize small(std::max(1, area.width() / factor), std::max(1, area.height() / factor));
+    if (area.isEmpty())
         return {};
+    ensureTarget(small);
+    // Each small pixel (x, y) samples the screen at (factor·x + left, factor·y + top).
+    const xcb_render_transform_t transform{
+        fixed(factor), 0, fixed(area.x()), 0, fixed(factor), fixed(area.y()), 0, 0, fixed(1)};
+    xcb_render_set_picture_transform(m_connection, m_source, transform);
+    xcb_render_composite(m_connection, XCB_RENDER_PICT_OP_SRC, m_source, XCB_NONE, m_target, 0, 0, 0, 0, 0, 0,
+                         uint16_t(small.width()), uint16_t(small.height()));
     xcb_generic_error_t* error = nullptr;
-    const Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
-        m_connection,
-        xcb_shm_get_image(m_connection, m_root, int16_t(area.x()), int16_t(area.y()), uint16_t(area.width()),
-                          uint16_t(area.height()), ~0U, XCB_IMAGE_FORMAT_Z_PIXMAP, m_segment, 0),
-        &error));
+    const Reply<xcb_get_image_reply_t> reply(
+        xcb_get_image_reply(m_connection,
+                            xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_pixmap, 0, 0,
+                                          uint16_t(small.width()), uint16_t(small.height()), ~0U),
+                            &error));
     std::free(error);
-    if (!reply)
+    const qsizetype bytes = qsizetype(small.width()) * small.height() * 4;
+    if (!reply || xcb_get_image_data_length(reply.get()) < bytes)
         return {};
-    return QImage(static_cast<const uchar*>(m_memory), area.width(), area.height(), area.width() * 4,
-                  QImage::Format_RGB32);
+    QImage image(small, QImage::Format_RGB32);
+    // 32-bit pixels in rows padded to 32 bits: the rows are exactly width × 4 bytes.
+    for (int y = 0; y < small.height(); ++y)
+        std::memcpy(image.scanLine(y), xcb_get_image_data(reply.get()) + qsizetype(y) * small.width() * 4,
+                    size_t(small.width()) * 4);
+    return image;
 }
 
-bool ScreenGrabber::ensureSegment(size_t bytes)
+void ScreenGrabber::ensureTarget(QSize size)
 {
-    if (m_memory && m_size >= bytes)
-        return true;
-    releaseSegment();
-    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (id < 0)
-        return false;
-    void* memory = shmat(id, nullptr, 0);
-    if (memory == reinterpret_cast<void*>(-1)) {
-        shmctl(id, IPC_RMID, nullptr);
-        return false;
-    }
-    const uint32_t segment = xcb_generate_id(m_connection);
-    xcb_generic_error_t* error =
-        xcb_request_check(m_connection, xcb_shm_attach_checked(m_connection, segment, uint32_t(id), 0));
-    // Marked for removal now: the kernel frees it once both we and the server have let go, even
-    // if this process is killed.
-    shmctl(id, IPC_RMID, nullptr);
-    if (error) {
-        std::free(error);
-        shmdt(memory);
-        return false;
-    }
-    m_segment = segment;
-    m_memory = memory;
-    m_size = bytes;
-    return true;
-}
-
-void ScreenGrabber::releaseSegment()
-{
-    if (!m_memory)
+    if (m_target && m_targetSize == size)
         return;
-    // Without the application its connection is gone, and the server has dropped the segment.
-    if (qGuiApp)
-        xcb_shm_detach(m_connection, m_segment);
-    shmdt(m_memory);
-    m_memory = nullptr;
-    m_size = 0;
+    releaseTarget();
+    m_pixmap = xcb_generate_id(m_connection);
+    xcb_create_pixmap(m_connection, m_depth, m_pixmap, m_root, uint16_t(size.width()),
+                      uint16_t(size.height()));
+    m_target = xcb_generate_id(m_connection);
+    xcb_render_create_picture(m_connection, m_target, m_pixmap, m_format, 0, nullptr);
+    m_targetSize = size;
+}
+
+void ScreenGrabber::releaseTarget()
+{
+    if (!m_target)
+        return;
+    xcb_render_free_picture(m_connection, m_target);
+    xcb_free_pixmap(m_connection, m_pixmap);
+    m_target = 0;
+    m_pixmap = 0;
 }

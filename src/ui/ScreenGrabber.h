@@ -1,17 +1,17 @@
 #pragma once
 
 #include <QImage>
+#include <QSize>
 
-#include <cstddef>
 #include <cstdint>
 
 class QScreen;
 struct xcb_connection_t;
 
-// Takes pictures of screens for the shield's backdrop. On X11 the server copies the pixels into
-// memory shared with us (MIT-SHM) instead of sending 4 MB over the socket, which is most of the
-// time between an activation and the shield; elsewhere, or when sharing memory is refused (a
-// remote display), Qt's own screen grab is used.
+// Takes small pictures of screens for the shield's backdrop. On X11 the server shrinks the screen
+// itself (RENDER, nearest pixel) and sends only the small picture: a whole 1280×800 screen is 4 MB
+// to copy, and this runs between an activation and the shield. Elsewhere, or without RENDER, Qt's
+// own screen grab is shrunk here.
 class ScreenGrabber
 {
 public:
@@ -20,19 +20,21 @@ public:
     ScreenGrabber(const ScreenGrabber&) = delete;
     ScreenGrabber& operator=(const ScreenGrabber&) = delete;
 
-    // The screen as it is now. The image may share the grabber's memory: it is valid until the
-    // next grab, so callers that keep it must copy it (scaling does).
-    QImage grab(QScreen* screen);
+    // The screen as it is now, `factor` times smaller in each direction (at least 1×1).
+    QImage grabShrunk(QScreen* screen, int factor);
 
 private:
-    QImage grabShared(QScreen* screen);
-    bool ensureSegment(size_t bytes);
-    void releaseSegment();
+    QImage grabOnServer(QScreen* screen, int factor);
+    void ensureTarget(QSize size);
+    void releaseTarget();
 
     xcb_connection_t* m_connection = nullptr;
+    bool m_onServer = false;
     uint32_t m_root = 0;
-    bool m_sharedMemory = false;
-    uint32_t m_segment = 0;
-    void* m_memory = nullptr;
-    size_t m_size = 0;
+    uint8_t m_depth = 0;
+    uint32_t m_format = 0; // picture format of the root window's visual
+    uint32_t m_source = 0; // picture of the root window, with what is drawn on it
+    uint32_t m_pixmap = 0; // the small picture
+    uint32_t m_target = 0;
+    QSize m_targetSize;
 };

@@ -9,7 +9,10 @@
 
 #include <algorithm>
 
-ShieldWindows::ShieldWindows() = default;
+// The grabber asks the X server about picture formats once, here rather than on the first shield.
+ShieldWindows::ShieldWindows()
+    : m_grabber(std::make_unique<ScreenGrabber>())
+{}
 ShieldWindows::~ShieldWindows() = default;
 
 void ShieldWindows::rebuildFor(const QList<QScreen*>& screens, ShieldModel& model)
@@ -32,11 +35,10 @@ int ShieldWindows::showWindows(ShieldModel& model)
     if (!same)
         rebuildFor(screens, model);
 
-    if (!m_grabber)
-        m_grabber = std::make_unique<ScreenGrabber>();
     for (size_t i = 0; i < m_windows.size(); ++i) {
         // Taken before our own window covers the screen: the backdrop shows the desktop as it was.
-        m_windows[i]->setBackdrop(ImageBlur::backdrop(m_grabber->grab(screens[qsizetype(i)])));
+        m_windows[i]->setBackdrop(
+            ImageBlur::backdrop(m_grabber->grabShrunk(screens[qsizetype(i)], ImageBlur::BackdropShrink)));
         m_windows[i]->cover();
     }
     activateWindows();
