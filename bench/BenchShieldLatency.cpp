@@ -1,16 +1,5 @@
 #include "ShieldWindow.h"
-#include "ShieldWindows.h"
-#include "apps/AppProtectionEngine.h"
-#include "apps/OverlayManager.h"
-#include "auth/AuthenticationService.h"
-#include "auth/KeychainService.h"
-#include "auth/SessionManager.h"
-#include "fakes/FakeAuthenticator.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeSecretStore.h"
-#include "platform/linux/X11Workspace.h"
-#include "store/EventLog.h"
-#include "store/PolicyStore.h"
+#include "X11ProtectionRig.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -210,22 +199,11 @@ int main(int argc, char* argv[])
     QGuiApplication app(argc, argv);
     const int rounds = argc > 1 ? QByteArray(argv[1]).toInt() : 200;
 
-    FakeClock clock;
-    FakeAuthenticator authenticator;
-    FakeSecretStore secrets;
-    KeychainService keychain(secrets);
-    PolicyStore policy;
-    EventLog log;
-    SessionManager sessions(clock);
-    AuthenticationService auth(authenticator, keychain);
-    X11Workspace workspace;
-    ShieldWindows display;
-    OverlayManager overlay(display);
-    AppProtectionEngine engine(policy, auth, sessions, overlay, log, workspace);
+    X11ProtectionRig rig;
     // The desktop entry lives under /usr/... as far as the engine knows: only the screen is measured.
-    policy.addApp(
+    rig.policy.addApp(
         {"vmbenchterm", "Bench Terminal", "/usr/share/applications/vmbenchterm.desktop", true, true});
-    engine.start();
+    rig.engine.start();
 
     Watcher watcher;
     watcher.start();
@@ -233,7 +211,7 @@ int main(int argc, char* argv[])
     // Activation: the terminal runs, is locked, and is brought to the front again and again.
     QProcess terminal;
     terminal.start("xterm", {"-class", "VmBenchTerm", "-geometry", "80x20+50+50"});
-    if (!waitFor([&] { return workspace.runningApplications().contains("vmbenchterm"); }, 10000)) {
+    if (!waitFor([&] { return rig.workspace.runningApplications().contains("vmbenchterm"); }, 10000)) {
         std::fputs("the terminal never appeared\n", stderr);
         return 1;
     }
@@ -246,18 +224,20 @@ int main(int argc, char* argv[])
     std::vector<double> activation;
     for (int round = 0; round <= rounds; ++round) {
         watcher.reset();
-        if (!display.windows().empty())
-            watcher.shield = xcb_window_t(display.windows().front()->winId());
+        if (!rig.display.windows().empty())
+            watcher.shield = xcb_window_t(rig.display.windows().front()->winId());
         watcher.activateTarget();
-        const bool shown = waitFor([&] { return watcher.iconicAt && watcher.activeAt && overlay.isShown(); });
+        const bool shown =
+            waitFor([&] { return watcher.iconicAt && watcher.activeAt && rig.overlay.isShown(); });
         if (shown && watcher.shield)
             waitFor([&] { return watcher.mappedAt != 0; });
         if (shown && round > 0 && watcher.mappedAt)
             activation.push_back(
                 msBetween(watcher.activeAt, std::max(watcher.iconicAt.load(), watcher.mappedAt.load())));
-        authenticator.reply(Authenticator::Result::userCancel);
-        overlay.model().cancel();
-        waitFor([&] { return !display.windows().empty() && !display.windows().front()->isVisible(); }, 1000);
+        rig.authenticator.reply(Authenticator::Result::userCancel);
+        rig.overlay.model().cancel();
+        waitFor([&] { return !rig.display.windows().empty() && !rig.display.windows().front()->isVisible(); },
+                1000);
         // Let the focus settle where the window manager puts it after the hide.
         waitFor([] { return false; }, 250);
     }
@@ -268,7 +248,7 @@ int main(int argc, char* argv[])
     // Launch: a protected terminal starts; from its window entering the client list to iconic.
     std::vector<double> launch;
     for (int round = 0; round < 20; ++round) {
-        waitFor([&] { return !workspace.runningApplications().contains("vmbenchterm"); }, 3000);
+        waitFor([&] { return !rig.workspace.runningApplications().contains("vmbenchterm"); }, 3000);
         QThread::msleep(50);
         QCoreApplication::processEvents();
         watcher.reset();
@@ -276,14 +256,14 @@ int main(int argc, char* argv[])
         watcher.followNewClients = true;
         QProcess fresh;
         fresh.start("xterm", {"-class", "VmBenchTerm", "-geometry", "80x20+50+50"});
-        if (!waitFor([&] { return workspace.runningApplications().contains("vmbenchterm"); }, 10000))
+        if (!waitFor([&] { return rig.workspace.runningApplications().contains("vmbenchterm"); }, 10000))
             break;
         waitFor([&] { return watcher.iconicAt != 0; }, 2000);
         const int64_t listed = watcher.clientListAt;
         if (listed && watcher.iconicAt)
             launch.push_back(msBetween(listed, watcher.iconicAt));
-        authenticator.reply(Authenticator::Result::userCancel);
-        overlay.model().cancel();
+        rig.authenticator.reply(Authenticator::Result::userCancel);
+        rig.overlay.model().cancel();
         fresh.kill();
         fresh.waitForFinished();
     }

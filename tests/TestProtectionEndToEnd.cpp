@@ -1,17 +1,6 @@
 #include "ShieldWindow.h"
-#include "ShieldWindows.h"
 #include "TestDataHome.h"
-#include "apps/AppProtectionEngine.h"
-#include "apps/OverlayManager.h"
-#include "auth/AuthenticationService.h"
-#include "auth/KeychainService.h"
-#include "auth/SessionManager.h"
-#include "fakes/FakeAuthenticator.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeSecretStore.h"
-#include "platform/linux/X11Workspace.h"
-#include "store/EventLog.h"
-#include "store/PolicyStore.h"
+#include "X11ProtectionRig.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -111,45 +100,34 @@ private slots:
 
     void shieldedUntilUnlocked()
     {
-        FakeClock clock;
-        FakeAuthenticator authenticator;
-        FakeSecretStore secrets;
-        KeychainService keychain(secrets);
-        PolicyStore policy;
-        EventLog log;
-        SessionManager sessions(clock);
-        AuthenticationService auth(authenticator, keychain);
-        X11Workspace workspace;
-        ShieldWindows display;
-        OverlayManager overlay(display);
-        AppProtectionEngine engine(policy, auth, sessions, overlay, log, workspace);
-        QTRY_VERIFY(workspace.runningApplications().contains("vmtestterm"));
+        X11ProtectionRig rig;
+        QTRY_VERIFY(rig.workspace.runningApplications().contains("vmtestterm"));
 
         // Its desktop entry is made unreadable while it is locked; it must still be recognised.
         const QString entry = qEnvironmentVariable("XDG_DATA_HOME") + "/applications/vmtestterm.desktop";
         const ProtectedApp app{"vmtestterm", "Test Terminal", entry, true, true};
-        policy.addApp(app);
-        engine.start();
+        rig.policy.addApp(app);
+        rig.engine.start();
         // Protected while running: hidden at once, no shield until it comes to the front.
         const QString window = terminalWindows().first();
         QTRY_VERIFY(isIconic(window));
-        QVERIFY(!overlay.isShown());
+        QVERIFY(!rig.overlay.isShown());
 
         run("xdotool", {"windowactivate", window});
-        QTRY_VERIFY_WITH_TIMEOUT(overlay.isShown(), 5000);
-        QCOMPARE(overlay.windowCount(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.overlay.isShown(), 5000);
+        QCOMPARE(rig.overlay.windowCount(), 2);
         QVERIFY(settlesIconic(window));
         const QList<QScreen*> screens = QGuiApplication::screens();
-        for (size_t i = 0; i < display.windows().size(); ++i) {
-            QVERIFY(display.windows()[i]->isVisible());
-            QCOMPARE(display.windows()[i]->geometry(), screens[qsizetype(i)]->geometry());
+        for (size_t i = 0; i < rig.display.windows().size(); ++i) {
+            QVERIFY(rig.display.windows()[i]->isVisible());
+            QCOMPARE(rig.display.windows()[i]->geometry(), screens[qsizetype(i)]->geometry());
         }
-        QCOMPARE(authenticator.calls.size(), 1);
-        QCOMPARE(authenticator.calls.first().reason, QString("unlock Test Terminal"));
+        QCOMPARE(rig.authenticator.calls.size(), 1);
+        QCOMPARE(rig.authenticator.calls.first().reason, QString("unlock Test Terminal"));
 
         // Activated again behind the shield (a task bar click): back to iconic, and keys typed at
         // it go nowhere near it.
-        QSignalSpy activations(&workspace, &Workspace::didActivate);
+        QSignalSpy activations(&rig.workspace, &Workspace::didActivate);
         run("xdotool", {"windowactivate", window});
         QTRY_VERIFY(activations.contains(QVariantList{QString("vmtestterm")}));
         QVERIFY(settlesIconic(window));
@@ -157,16 +135,16 @@ private slots:
         run("xdotool", {"type", "secret"});
         QTest::qWait(300);
         QCOMPARE(QFile(m_dir.filePath("typed")).size(), 0);
-        QCOMPARE(overlay.windowCount(), 2);
+        QCOMPARE(rig.overlay.windowCount(), 2);
 
-        authenticator.reply(Result::success);
-        QVERIFY(!overlay.isShown());
-        for (const auto& shield : display.windows())
+        rig.authenticator.reply(Result::success);
+        QVERIFY(!rig.overlay.isShown());
+        for (const auto& shield : rig.display.windows())
             QVERIFY(!shield->isVisible());
         QTRY_VERIFY(!isIconic(window));
         QTRY_COMPARE(activeWindow(), window);
-        QVERIFY(sessions.isAppUnlocked("vmtestterm"));
-        QCOMPARE(log.events().first().kind, LogEventKind::appUnlocked);
+        QVERIFY(rig.sessions.isAppUnlocked("vmtestterm"));
+        QCOMPARE(rig.log.events().first().kind, LogEventKind::appUnlocked);
 
         // Unlocked and at the front, it takes keys again.
         run("xdotool", {"type", "--delay", "20", "hello\n"});
