@@ -10,9 +10,9 @@ namespace {
 void blurLines(QRgb* bits, int count, int length, qsizetype lineStep, qsizetype pixelStep, int radius)
 {
     std::vector<QRgb> line(static_cast<size_t>(length));
-    // Dividing by the window is a multiplication by its 16.16 reciprocal: it sits in the inner loop.
+    // Dividing by the window is a multiplication by its 16.16 reciprocal, as it sits in the inner
+    // loop; rounded to nearest, the mean never passes 255, so packed channels never spill over.
     const int window = 2 * radius + 1;
-    // Rounded to nearest; it can never pass 255, so the packed channels never spill into each other.
     const int scale = (1 << 16) / window;
     auto mean = [scale](int sum) { return (sum * scale + (1 << 15)) >> 16; };
     for (int j = 0; j < count; ++j) {
