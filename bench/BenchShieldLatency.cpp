@@ -16,6 +16,7 @@
 #include <xcb/xcb.h>
 
 Q_IMPORT_QML_PLUGIN(VeilmarkPlugin)
+Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 
 // How fast a protected application goes behind the shield, as the X server reports it. A watcher
 // on a connection of its own stamps three reports on arrival: _NET_ACTIVE_WINDOW naming the

@@ -1,4 +1,4 @@
-#include "folders/AccessControlLock.h"
+#include "io/AccessControlLock.h"
 
 #include <QDir>
 #include <QFile>

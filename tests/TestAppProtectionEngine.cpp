@@ -9,7 +9,7 @@
 #include "fakes/FakeSecretStore.h"
 #include "fakes/FakeShieldDisplay.h"
 #include "fakes/FakeWorkspace.h"
-#include "folders/AccessControlLock.h"
+#include "io/AccessControlLock.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 

@@ -5,9 +5,9 @@
 #include "fakes/FakeAuthenticator.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeSecretStore.h"
-#include "folders/AccessControlLock.h"
+#include "io/AccessControlLock.h"
 #include "folders/FolderProtectionEngine.h"
-#include "store/DataDirectory.h"
+#include "io/DataDirectory.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 

@@ -11,6 +11,7 @@
 #include <QtQml/QQmlExtensionPlugin>
 
 Q_IMPORT_QML_PLUGIN(VeilmarkPlugin)
+Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 
 using namespace view;
 

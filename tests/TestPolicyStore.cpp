@@ -1,5 +1,5 @@
 #include "TestDataHome.h"
-#include "store/DocumentFile.h"
+#include "io/DocumentFile.h"
 #include "store/PolicySnapshot.h"
 #include "store/PolicyStore.h"
 

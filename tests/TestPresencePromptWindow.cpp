@@ -9,6 +9,7 @@
 #include <QtQml/QQmlExtensionPlugin>
 
 Q_IMPORT_QML_PLUGIN(VeilmarkPlugin)
+Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 
 namespace {
 // The first visible item below `root` whose `property` is `value` or, without a value, that has it.

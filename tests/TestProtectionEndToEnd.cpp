@@ -14,6 +14,7 @@
 #include <QtQml/QQmlExtensionPlugin>
 
 Q_IMPORT_QML_PLUGIN(VeilmarkPlugin)
+Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 
 using Result = Authenticator::Result;
 

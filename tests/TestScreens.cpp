@@ -3,10 +3,10 @@
 #include "SettingsModel.h"
 #include "Theme.h"
 #include "TrayPanel.h"
-#include "VeilmarkVersion.h"
+#include "VeilmarkBuild.h"
 #include "ViewRig.h"
 #include "auth/SessionManager.h"
-#include "folders/AccessControlLock.h"
+#include "io/AccessControlLock.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 
@@ -17,6 +17,7 @@
 #include <QtQml/QQmlExtensionPlugin>
 
 Q_IMPORT_QML_PLUGIN(VeilmarkPlugin)
+Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 
 using namespace view;
 using Result = Authenticator::Result;

@@ -16,6 +16,7 @@
 #include <xcb/xcb.h>
 
 Q_IMPORT_QML_PLUGIN(VeilmarkPlugin)
+Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 
 namespace {
 // The texts of the visible items below `item`; buttons (checkable items) as "button:text".

@@ -12,7 +12,7 @@
 #include "fakes/FakeSystemEvents.h"
 #include "fakes/FakeWorkspace.h"
 #include "platform/linux/DesktopAppearance.h"
-#include "store/DataDirectory.h"
+#include "io/DataDirectory.h"
 
 #include <QQuickItem>
 #include <QQuickWindow>

@@ -6,21 +6,19 @@
 #include "auth/KeychainService.h"
 #include "auth/SessionManager.h"
 #include "folders/FolderProtectionEngine.h"
-#include "platform/Appearance.h"
-#include "platform/LoginItems.h"
-#include "platform/SystemEvents.h"
+#include "app/Appearance.h"
+#include "apps/Workspace.h"
+#include "app/LoginItems.h"
+#include "app/SystemEvents.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 
 #include <QPointer>
 
-namespace {
-AppState* s_shared = nullptr;
-}
-
 AppState::AppState(const PlatformServices& platform, QObject* parent)
     : QObject(parent)
     , m_platform(platform)
+    , m_appProtectionSupported(platform.workspace.isSupported())
     , m_keychain(std::make_unique<KeychainService>(platform.secrets))
     , m_policy(std::make_unique<PolicyStore>())
     , m_auth(std::make_unique<AuthenticationService>(platform.authenticator, *m_keychain))
@@ -28,24 +26,17 @@ AppState::AppState(const PlatformServices& platform, QObject* parent)
     , m_log(std::make_unique<EventLog>())
     , m_overlay(std::make_unique<OverlayManager>(platform.shieldDisplay))
     , m_appEngine(std::make_unique<AppProtectionEngine>(*m_policy, *m_auth, *m_sessions, *m_overlay, *m_log,
-                                                        platform.workspace))
+                                                        platform.workspace, platform.installedApps))
     , m_folderEngine(std::make_unique<FolderProtectionEngine>(*m_policy, *m_auth, *m_sessions, *m_log,
                                                               platform.homePath, platform.dataDirectory))
 {
-    if (!s_shared)
-        s_shared = this;
+    connect(&platform.appearance, &Appearance::desktopPreferenceChanged, this, [this] {
+        if (m_policy->settings().appearance == AppearanceMode::system)
+            applyAppearance();
+    });
 }
 
-AppState::~AppState()
-{
-    if (s_shared == this)
-        s_shared = nullptr;
-}
-
-AppState* AppState::shared()
-{
-    return s_shared;
-}
+AppState::~AppState() = default;
 
 void AppState::start()
 {
@@ -53,7 +44,7 @@ void AppState::start()
         return;
     m_started = true;
     m_keychain->ensureVaultToken();
-    applyAppearance(m_policy->settings().appearance);
+    applyAppearance();
 
     // The system's registration wins over the stored flag; nothing is registered here.
     const bool registered = m_platform.loginItems.isRegistered();
@@ -63,7 +54,9 @@ void AppState::start()
         m_policy->setSettings(settings);
     }
 
-    m_appEngine->start();
+    // Without a backend that can hide windows nothing is locked or hidden, so nothing claims to be.
+    if (m_appProtectionSupported)
+        m_appEngine->start();
     QPointer<FolderProtectionEngine> folders(m_folderEngine.get());
     m_sessions->onFolderSessionExpired = [folders](const QUuid& id) {
         if (folders)
@@ -94,7 +87,8 @@ void AppState::handleSystemEvent(const QString& reason)
 
 void AppState::relockEverything(const QString& reason)
 {
-    m_appEngine->relockAll(reason);
+    if (m_appProtectionSupported)
+        m_appEngine->relockAll(reason);
     m_folderEngine->relockAll(reason);
 }
 
@@ -103,12 +97,26 @@ void AppState::setAppearance(AppearanceMode mode)
     VeilmarkSettings settings = m_policy->settings();
     settings.appearance = mode;
     m_policy->setSettings(settings);
-    applyAppearance(mode);
+    applyAppearance();
 }
 
-void AppState::applyAppearance(AppearanceMode mode)
+void AppState::applyAppearance()
 {
-    m_platform.appearance.apply(mode);
+    bool dark = false;
+    switch (m_policy->settings().appearance) {
+    case AppearanceMode::system:
+        dark = m_platform.appearance.desktopPrefersDark();
+        break;
+    case AppearanceMode::light:
+        break;
+    case AppearanceMode::dark:
+        dark = true;
+        break;
+    }
+    if (dark == m_dark)
+        return;
+    m_dark = dark;
+    emit darkChanged();
 }
 
 void AppState::setLaunchAtLogin(bool enabled)

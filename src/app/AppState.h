@@ -18,29 +18,15 @@ class SessionManager;
 
 // The one coordinator of the process: it builds every long-lived service, starts protection
 // once, and turns sleep, screen lock and session switch into a relock of applications, then
-// folders. The views reach everything through it.
+// folders. The views reach everything through it. App protection runs only when the session's
+// window-system backend supports it; everything else runs everywhere.
 class AppState : public QObject
 {
     Q_OBJECT
-    Q_MOC_INCLUDE("apps/AppProtectionEngine.h")
-    Q_MOC_INCLUDE("auth/AuthenticationService.h")
-    Q_MOC_INCLUDE("auth/SessionManager.h")
-    Q_MOC_INCLUDE("folders/FolderProtectionEngine.h")
-    Q_MOC_INCLUDE("store/EventLog.h")
-    Q_MOC_INCLUDE("store/PolicyStore.h")
-    Q_PROPERTY(PolicyStore* policy READ policy CONSTANT)
-    Q_PROPERTY(AuthenticationService* auth READ auth CONSTANT)
-    Q_PROPERTY(SessionManager* sessions READ sessions CONSTANT)
-    Q_PROPERTY(EventLog* log READ log CONSTANT)
-    Q_PROPERTY(AppProtectionEngine* appEngine READ appEngine CONSTANT)
-    Q_PROPERTY(FolderProtectionEngine* folderEngine READ folderEngine CONSTANT)
 
 public:
     explicit AppState(const PlatformServices& platform, QObject* parent = nullptr);
     ~AppState() override;
-
-    // The instance of the process: the first one constructed.
-    static AppState* shared();
 
     PolicyStore* policy() const { return m_policy.get(); }
     AuthenticationService* auth() const { return m_auth.get(); }
@@ -51,21 +37,30 @@ public:
     FolderProtectionEngine* folderEngine() const { return m_folderEngine.get(); }
     KeychainService* keychain() const { return m_keychain.get(); }
     bool isStarted() const { return m_started; }
+    // Whether applications can be watched and hidden in this session; fixed for its life.
+    bool appProtectionSupported() const { return m_appProtectionSupported; }
+    // Whether Veilmark's windows draw dark: the stored appearance, or the desktop's preference.
+    bool isDark() const { return m_dark; }
 
     void start();
     void handleSystemEvent(const QString& reason);
     // Applications first, then folders; used by lock-all and by quitting.
-    Q_INVOKABLE void relockEverything(const QString& reason);
-    Q_INVOKABLE void setAppearance(AppearanceMode mode);
-    void applyAppearance(AppearanceMode mode);
-    Q_INVOKABLE void setLaunchAtLogin(bool enabled);
+    void relockEverything(const QString& reason);
+    void setAppearance(AppearanceMode mode);
+    void setLaunchAtLogin(bool enabled);
     bool isLaunchAtLoginRegistered() const;
+
+signals:
+    void darkChanged();
 
 private:
     void registerSystemObservers();
+    void applyAppearance();
 
     PlatformServices m_platform;
+    const bool m_appProtectionSupported;
     bool m_started = false;
+    bool m_dark = false;
     std::unique_ptr<KeychainService> m_keychain;
     std::unique_ptr<PolicyStore> m_policy;
     std::unique_ptr<AuthenticationService> m_auth;

@@ -1,10 +1,11 @@
 #include "AppProtectionEngine.h"
 
 #include "OverlayManager.h"
+#include "apps/InstalledApps.h"
 #include "auth/AuthenticationService.h"
 #include "auth/SessionManager.h"
-#include "folders/AccessControlLock.h"
-#include "platform/Workspace.h"
+#include "io/AccessControlLock.h"
+#include "apps/Workspace.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 
@@ -12,7 +13,7 @@
 
 AppProtectionEngine::AppProtectionEngine(PolicyStore& policy, AuthenticationService& auth,
                                          SessionManager& sessions, OverlayManager& overlay, EventLog& log,
-                                         Workspace& workspace, QObject* parent)
+                                         Workspace& workspace, InstalledApps& installed, QObject* parent)
     : QObject(parent)
     , m_policy(policy)
     , m_auth(auth)
@@ -20,6 +21,7 @@ AppProtectionEngine::AppProtectionEngine(PolicyStore& policy, AuthenticationServ
     , m_overlay(overlay)
     , m_log(log)
     , m_workspace(workspace)
+    , m_installed(installed)
 {}
 
 bool AppProtectionEngine::isSystemLocation(const QString& appPath)
@@ -106,7 +108,7 @@ void AppProtectionEngine::presentShield(const ProtectedApp& app)
     m_workspace.hide(app.bundleID);
     QImage icon = m_workspace.icon(app.bundleID);
     if (icon.isNull())
-        icon = m_workspace.iconForFile(app.appPath);
+        icon = m_installed.icon(app.appPath);
     QPointer<AppProtectionEngine> self(this);
     m_overlay.show(
         app.name, icon, m_auth.biometryName(),
@@ -236,7 +238,7 @@ void AppProtectionEngine::unlockAndLaunch(const ProtectedApp& app)
         self->unlockBundle(app);
         self->m_sessions.insertUnlockedApp(app.bundleID);
         self->m_log.record(LogEventKind::appUnlocked, app.name, QString());
-        self->m_workspace.launch(app.appPath);
+        self->m_installed.launch(app.appPath);
     });
 }
 
@@ -251,4 +253,31 @@ void AppProtectionEngine::setProtection(const ProtectedApp& app, bool enabled)
     }
     unlockBundle(copy);
     m_sessions.removeUnlockedApp(app.bundleID);
+}
+
+int AppProtectionEngine::addApps(const QStringList& paths)
+{
+    int added = 0;
+    for (const QString& path : paths) {
+        const std::optional<InstalledApps::Application> entry = m_installed.applicationAt(path);
+        if (!entry || entry->id.isEmpty() || entry->id == OwnBundleID)
+            continue;
+        ProtectedApp app;
+        app.bundleID = entry->id;
+        app.name = entry->name.isEmpty() ? entry->id : entry->name;
+        app.appPath = path;
+        if (m_policy.addApp(app)) {
+            lockApp(app);
+            ++added;
+        }
+    }
+    return added;
+}
+
+void AppProtectionEngine::removeProtection(const ProtectedApp& app)
+{
+    unlockBundle(app);
+    m_sessions.removeUnlockedApp(app.bundleID);
+    m_policy.removeApp(app);
+    m_log.record(LogEventKind::appRelocked, app.name, QStringLiteral("Protection removed"));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "VeilmarkBuild.h"
 #include "model/ProtectedApp.h"
 
 #include <QObject>
@@ -8,6 +9,7 @@
 
 class AuthenticationService;
 class EventLog;
+class InstalledApps;
 class OverlayManager;
 class PolicyStore;
 class SessionManager;
@@ -22,21 +24,27 @@ class AppProtectionEngine : public QObject
     Q_OBJECT
 
 public:
-    static inline const QString OwnBundleID = QStringLiteral("org.veilmark.Veilmark");
+    static inline const QString OwnBundleID = QStringLiteral(VEILMARK_APP_ID);
 
     AppProtectionEngine(PolicyStore& policy, AuthenticationService& auth, SessionManager& sessions,
-                        OverlayManager& overlay, EventLog& log, Workspace& workspace,
+                        OverlayManager& overlay, EventLog& log, Workspace& workspace, InstalledApps& installed,
                         QObject* parent = nullptr);
 
     void start();
-    Q_INVOKABLE void relockAll(const QString& reason);
-    Q_INVOKABLE void relockApp(const QString& bundleID);
+    // Protects the desktop entries at `paths`, in order, each locked at once; Veilmark itself,
+    // unreadable entries and entries already protected are skipped. Returns how many were added.
+    int addApps(const QStringList& paths);
+    // Takes the lock off the entry, forgets the unlock, drops the record and logs it.
+    void removeProtection(const ProtectedApp& app);
+    void relockAll(const QString& reason);
+    void relockApp(const QString& bundleID);
     void lockApp(const ProtectedApp& app);
-    Q_INVOKABLE void unlockAndLaunch(const ProtectedApp& app);
-    Q_INVOKABLE void setProtection(const ProtectedApp& app, bool enabled);
+    void unlockAndLaunch(const ProtectedApp& app);
+    void setProtection(const ProtectedApp& app, bool enabled);
     void unlockBundle(const ProtectedApp& app);
 
     const QSet<QString>& authInProgress() const { return m_authInProgress; }
+    InstalledApps& installedApps() const { return m_installed; }
     // Entries under these locations belong to the package manager and are never changed on disk.
     static bool isSystemLocation(const QString& appPath);
 
@@ -58,6 +66,7 @@ private:
     OverlayManager& m_overlay;
     EventLog& m_log;
     Workspace& m_workspace;
+    InstalledApps& m_installed;
     QSet<QString> m_authInProgress;
     bool m_started = false;
 };

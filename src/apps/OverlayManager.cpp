@@ -1,6 +1,6 @@
 #include "OverlayManager.h"
 
-#include "platform/ShieldDisplay.h"
+#include "apps/ShieldDisplay.h"
 
 OverlayManager::OverlayManager(ShieldDisplay& display)
     : m_display(display)

@@ -1,6 +1,7 @@
 #include "AuthenticationService.h"
 
 #include "KeychainService.h"
+#include "io/Logging.h"
 
 #include <QPointer>
 
@@ -21,7 +22,6 @@ void AuthenticationService::authenticate(const QString& reason, bool preferPassw
         return;
     }
     m_isAuthenticating = true;
-    emit isAuthenticatingChanged();
     setLastErrorMessage(std::nullopt);
 
     const bool fingerprint = !preferPassword && m_authenticator.canUseFingerprint();
@@ -93,22 +93,25 @@ void AuthenticationService::readVaultToken(const Authenticator::Outcome& outcome
 {
     // Proves the keyring item can be read with this prompt's proof; the bytes themselves are
     // not needed, and a keyring problem never changes the outcome.
-    (void)m_keychain.readVaultToken(outcome.proof);
+    const auto token = m_keychain.readVaultToken(outcome.proof);
+    if (const auto* error = std::get_if<KeychainError>(&token))
+        qCWarning(lcAuth) << "the vault token cannot be read:" << error->description();
 }
 
 void AuthenticationService::finish(bool succeeded, const std::function<void(bool)>& done)
 {
     m_isAuthenticating = false;
-    emit isAuthenticatingChanged();
     done(succeeded);
 }
 
 void AuthenticationService::setLastErrorMessage(const std::optional<QString>& message)
 {
-    if (m_lastErrorMessage == message)
-        return;
     m_lastErrorMessage = message;
-    emit lastErrorMessageChanged();
+}
+
+bool AuthenticationService::canUseFingerprint() const
+{
+    return m_authenticator.canUseFingerprint();
 }
 
 QString AuthenticationService::biometryName() const

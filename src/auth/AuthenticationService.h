@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Authenticator.h"
+#include "auth/Authenticator.h"
 
 #include <QObject>
 #include <QString>
@@ -16,8 +16,6 @@ class KeychainService;
 class AuthenticationService : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(bool isAuthenticating READ isAuthenticating NOTIFY isAuthenticatingChanged)
-    Q_PROPERTY(QString lastErrorMessage READ lastErrorMessageText NOTIFY lastErrorMessageChanged)
 
 public:
     AuthenticationService(Authenticator& authenticator, KeychainService& keychain, QObject* parent = nullptr);
@@ -29,14 +27,12 @@ public:
     bool isAuthenticating() const { return m_isAuthenticating; }
     const std::optional<QString>& lastErrorMessage() const { return m_lastErrorMessage; }
     QString lastErrorMessageText() const { return m_lastErrorMessage.value_or(QString()); }
+    // Whether the next prompt can be the fingerprint one; asked afresh each time.
+    bool canUseFingerprint() const;
     // "Fingerprint" when a reader is present, else "Password"; asked afresh each time.
-    Q_INVOKABLE QString biometryName() const;
+    QString biometryName() const;
 
     static QString message(const Authenticator::Outcome& outcome);
-
-signals:
-    void isAuthenticatingChanged();
-    void lastErrorMessageChanged();
 
 private:
     void handleFirstOutcome(const Authenticator::Outcome& outcome, const QString& reason,

@@ -1,5 +1,7 @@
 #include "KeychainService.h"
 
+#include "io/Logging.h"
+
 #include <cerrno>
 #include <sys/random.h>
 
@@ -35,12 +37,22 @@ KeychainService::KeychainService(SecretStore& store, const Clock& clock)
 void KeychainService::ensureVaultToken()
 {
     // An unreachable store may well hold the token; writing blind would replace it.
-    if (m_store.lookup(service, account) != SecretStore::Presence::notFound)
+    switch (m_store.lookup(service, account)) {
+    case SecretStore::Presence::found:
         return;
+    case SecretStore::Presence::unavailable:
+        qCWarning(lcAuth) << "the keyring cannot be reached; the vault token is not checked";
+        return;
+    case SecretStore::Presence::notFound:
+        break;
+    }
     QByteArray token(TokenSize, Qt::Uninitialized);
-    if (!fillRandom(token))
+    if (!fillRandom(token)) {
+        qCWarning(lcAuth) << "no random bytes for the vault token";
         return;
-    m_store.store(service, account, token);
+    }
+    if (const std::optional<QString> error = m_store.store(service, account, token))
+        qCWarning(lcAuth) << "cannot store the vault token:" << *error;
 }
 
 std::variant<QByteArray, KeychainError> KeychainService::readVaultToken(const AuthenticationProof& proof)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "VeilmarkBuild.h"
+
 #include "auth/KeychainError.h"
-#include "platform/AuthenticationProof.h"
-#include "platform/Clock.h"
-#include "platform/SecretStore.h"
+#include "auth/AuthenticationProof.h"
+#include "auth/Clock.h"
+#include "auth/SecretStore.h"
 
 #include <QByteArray>
 #include <QLatin1String>
@@ -17,7 +19,7 @@
 class KeychainService
 {
 public:
-    static constexpr QLatin1String service{"org.veilmark.Veilmark"};
+    static constexpr QLatin1String service{VEILMARK_APP_ID};
     static constexpr QLatin1String account{"vault-token"};
     static constexpr int TokenSize = 32;
 

@@ -1,6 +1,6 @@
 #include "auth/SessionManager.h"
 
-#include "platform/Clock.h"
+#include "auth/Clock.h"
 
 #include <QMetaObject>
 #include <QPointer>

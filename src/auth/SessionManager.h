@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Alarm.h"
+#include "auth/Alarm.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -23,8 +23,6 @@ class Clock;
 class SessionManager : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QSet<QString> unlockedApps READ unlockedApps WRITE setUnlockedApps NOTIFY unlockedAppsChanged)
-    Q_PROPERTY(QHash<QUuid, QDateTime> folderDeadlines READ folderDeadlines NOTIFY folderDeadlinesChanged)
 
 public:
     explicit SessionManager(Clock& clock, QObject* parent = nullptr);
@@ -33,14 +31,14 @@ public:
     // Desktop-file ids of the applications that are currently unlocked.
     QSet<QString> unlockedApps() const;
     void setUnlockedApps(const QSet<QString>& apps);
-    Q_INVOKABLE bool isAppUnlocked(const QString& bundleId) const;
+    bool isAppUnlocked(const QString& bundleId) const;
     void insertUnlockedApp(const QString& bundleId);
     void removeUnlockedApp(const QString& bundleId);
 
     // For each folder with a running unlock session, when that session ends.
     QHash<QUuid, QDateTime> folderDeadlines() const;
     // Invalid when the folder has no running session.
-    Q_INVOKABLE QDateTime deadlineFor(const QUuid& folderId) const;
+    QDateTime deadlineFor(const QUuid& folderId) const;
     bool hasFolderSession(const QUuid& folderId) const;
 
     // Begins or restarts the folder's session: it ends `minutes` from now, one minute at the least.

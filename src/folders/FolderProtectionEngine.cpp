@@ -1,6 +1,6 @@
 #include "FolderProtectionEngine.h"
 
-#include "AccessControlLock.h"
+#include "io/AccessControlLock.h"
 #include "ForbiddenPaths.h"
 #include "auth/AuthenticationService.h"
 #include "auth/SessionManager.h"

@@ -29,13 +29,13 @@ public:
 
     // Absolute, without "." and ".." components or trailing and doubled slashes; "~" is the home.
     QString standardizedPath(const QString& path) const;
-    Q_INVOKABLE bool canProtect(const QString& path) const;
+    bool canProtect(const QString& path) const;
 
-    Q_INVOKABLE void addFolder(const QString& path);
-    Q_INVOKABLE void lock(const ProtectedFolder& folder);
-    Q_INVOKABLE void unlock(const ProtectedFolder& folder);
-    Q_INVOKABLE void removeProtection(const ProtectedFolder& folder);
-    Q_INVOKABLE void relockAll(const QString& reason);
+    void addFolder(const QString& path);
+    void lock(const ProtectedFolder& folder);
+    void unlock(const ProtectedFolder& folder);
+    void removeProtection(const ProtectedFolder& folder);
+    void relockAll(const QString& reason);
     void relockAtLaunch();
     void sessionExpired(const QUuid& id);
 

@@ -11,13 +11,6 @@
 // One entry of the activity log.
 struct LogEvent
 {
-    Q_GADGET
-    Q_PROPERTY(QUuid id MEMBER id)
-    Q_PROPERTY(QDateTime date MEMBER date)
-    Q_PROPERTY(QString subject MEMBER subject)
-    Q_PROPERTY(QString detail MEMBER detail)
-
-public:
     QUuid id;
     QDateTime date;
     LogEventKind kind = LogEventKind::error;

@@ -9,14 +9,6 @@
 // One protected application, identified by its bundle identifier (the desktop-file ID).
 struct ProtectedApp
 {
-    Q_GADGET
-    Q_PROPERTY(QString bundleID MEMBER bundleID)
-    Q_PROPERTY(QString name MEMBER name)
-    Q_PROPERTY(QString appPath MEMBER appPath)
-    Q_PROPERTY(bool enabled MEMBER enabled)
-    Q_PROPERTY(bool relockOnFocusLoss MEMBER relockOnFocusLoss)
-
-public:
     QString bundleID;
     QString name;
     QString appPath;

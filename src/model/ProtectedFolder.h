@@ -9,15 +9,6 @@
 // One protected folder, identified by its random id; `path` is absolute and standardized.
 struct ProtectedFolder
 {
-    Q_GADGET
-    Q_PROPERTY(QUuid id MEMBER id)
-    Q_PROPERTY(QString path MEMBER path)
-    Q_PROPERTY(QString name MEMBER name)
-    Q_PROPERTY(bool enabled MEMBER enabled)
-    Q_PROPERTY(bool isLocked MEMBER isLocked)
-    Q_PROPERTY(qint64 unlockMinutes MEMBER unlockMinutes)
-
-public:
     QUuid id;
     QString path;
     QString name;

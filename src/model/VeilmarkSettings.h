@@ -9,13 +9,6 @@
 // The global options; one value lives in the policy store.
 struct VeilmarkSettings
 {
-    Q_GADGET
-    Q_PROPERTY(bool relockAppsOnFocusLoss MEMBER relockAppsOnFocusLoss)
-    Q_PROPERTY(bool relockOnSleepOrScreenLock MEMBER relockOnSleepOrScreenLock)
-    Q_PROPERTY(qint64 defaultFolderUnlockMinutes MEMBER defaultFolderUnlockMinutes)
-    Q_PROPERTY(bool launchAtLogin MEMBER launchAtLogin)
-
-public:
     bool relockAppsOnFocusLoss = true;
     bool relockOnSleepOrScreenLock = true;
     qint64 defaultFolderUnlockMinutes = 10;

@@ -1,7 +1,7 @@
 #include "EventLog.h"
 
-#include "DataDirectory.h"
-#include "DocumentFile.h"
+#include "io/DataDirectory.h"
+#include "io/DocumentFile.h"
 #include "model/JsonFields.h"
 
 #include <QJsonDocument>

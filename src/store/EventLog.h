@@ -9,7 +9,6 @@
 class EventLog : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QList<LogEvent> events READ events NOTIFY eventsChanged)
 
 public:
     static constexpr qint64 cap = 500;

@@ -1,7 +1,7 @@
 #include "PolicyStore.h"
 
-#include "DataDirectory.h"
-#include "DocumentFile.h"
+#include "io/DataDirectory.h"
+#include "io/DocumentFile.h"
 #include "PolicySnapshot.h"
 
 #include <QScopeGuard>

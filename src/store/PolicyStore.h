@@ -14,9 +14,6 @@
 class PolicyStore : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QList<ProtectedApp> apps READ apps WRITE setApps NOTIFY appsChanged)
-    Q_PROPERTY(QList<ProtectedFolder> folders READ folders WRITE setFolders NOTIFY foldersChanged)
-    Q_PROPERTY(VeilmarkSettings settings READ settings WRITE setSettings NOTIFY settingsChanged)
 
 public:
     explicit PolicyStore(QObject* parent = nullptr);

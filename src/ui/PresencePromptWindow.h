@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PresencePrompt.h"
+#include "auth/PresencePrompt.h"
 
 #include <QPointer>
 #include <QtQml/qqmlregistration.h>

@@ -1,5 +1,7 @@
 #include "ScreenGrabber.h"
 
+#include "UiLogging.h"
+
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -101,9 +103,12 @@ QImage ScreenGrabber::grabShrunk(QScreen* screen, int factor)
         if (!image.isNull())
             return image;
         // Refused once: not worth asking again.
+        qCInfo(lcUi) << "the X server did not shrink the screen image; grabbing it whole from now on";
         m_onServer = false;
     }
     const QImage whole = screen->grabWindow(0).toImage();
+    if (whole.isNull())
+        qCWarning(lcUi) << "cannot grab the screen" << screen->name() << "; the shield has a plain backdrop";
     const QSize small(std::max(1, whole.width() / factor), std::max(1, whole.height() / factor));
     // Nearest pixel, as the server does; the blur that follows hides the aliasing.
     return whole.scaled(small, Qt::IgnoreAspectRatio, Qt::FastTransformation);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ShieldDisplay.h"
+#include "apps/ShieldDisplay.h"
 
 #include <QList>
 #include <QPointer>

@@ -1,5 +1,7 @@
 #include "Theme.h"
 
+#include "app/AppState.h"
+
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -29,6 +31,29 @@ bool Theme::paletteIsDark()
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return false;
     return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
+}
+
+QPalette Theme::palette(bool dark)
+{
+    if (!dark)
+        return QPalette(QColor(0xec, 0xec, 0xee), QColor(0xf6, 0xf6, 0xf8));
+    QPalette palette(QColor(0x3a, 0x3a, 0x3e), QColor(0x1e, 0x1e, 0x20));
+    palette.setColor(QPalette::WindowText, QColor(0xf2, 0xf2, 0xf7));
+    palette.setColor(QPalette::Text, QColor(0xf2, 0xf2, 0xf7));
+    palette.setColor(QPalette::ButtonText, QColor(0xf2, 0xf2, 0xf7));
+    palette.setColor(QPalette::Base, QColor(0x2c, 0x2c, 0x2e));
+    palette.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
+    return palette;
+}
+
+void Theme::follow(AppState& state)
+{
+    const auto apply = [&state] {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            QGuiApplication::setPalette(palette(state.isDark()));
+    };
+    QObject::connect(&state, &AppState::darkChanged, &state, apply);
+    apply();
 }
 
 QColor Theme::primary() const

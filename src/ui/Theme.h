@@ -2,11 +2,15 @@
 
 #include <QColor>
 #include <QObject>
+#include <QPalette>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
 
-// Colours and the symbol font shared by every Veilmark view (QML singleton "Theme"). `dark`
-// follows the application palette, which the appearance setting switches.
+class AppState;
+
+// Colours and the symbol font shared by every Veilmark view (QML singleton "Theme"), and the
+// light and dark palettes. `dark` follows the application palette, which follow() switches with
+// the coordinator's appearance.
 class Theme : public QObject
 {
     Q_OBJECT
@@ -32,6 +36,9 @@ public:
     static QString symbolFamily();
     // Whether the application palette is a dark one.
     static bool paletteIsDark();
+    static QPalette palette(bool dark);
+    // Sets the application palette from `state` now and whenever its appearance changes.
+    static void follow(AppState& state);
 
     bool isDark() const { return m_dark; }
     QColor primary() const;

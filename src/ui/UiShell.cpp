@@ -34,6 +34,7 @@ UiShell::UiShell(ViewContext& context, QObject* parent)
     : QObject(parent)
     , m_context(context)
 {
+    Theme::follow(*context.state());
     connect(&context, &ViewContext::mainWindowRequested, this, &UiShell::showMainWindow);
     // Made even when no tray is running yet: the icon docks when one appears.
     m_tray = std::make_unique<QSystemTrayIcon>(symbolIcon(QStringLiteral("lock.shield.fill"), Qt::white));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Authenticator.h"
+#include "auth/Authenticator.h"
 
 #include <QList>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Clock.h"
+#include "auth/Clock.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/LoginItems.h"
+#include "app/LoginItems.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/PresencePrompt.h"
+#include "auth/PresencePrompt.h"
 
 // Stands in for the prompt window: remembers what it was asked to show and lets a test act as
 // the user.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SecretStore.h"
+#include "auth/SecretStore.h"
 
 #include <QByteArray>
 #include <QMap>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ShieldDisplay.h"
+#include "apps/ShieldDisplay.h"
 
 // Counts shield windows instead of drawing them; `screens` is how many screens there are.
 class FakeShieldDisplay : public ShieldDisplay

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SystemEvents.h"
+#include "app/SystemEvents.h"
 
 // System events a test fires by hand.
 class FakeSystemEvents : public SystemEvents

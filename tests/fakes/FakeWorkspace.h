@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Workspace.h"
+#include "apps/Workspace.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,10 +1,9 @@
-#include "DesktopAppearance.h"
+#include "platform/linux/DesktopAppearance.h"
+
+#include "platform/linux/LinuxLogging.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusVariant>
-#include <QGuiApplication>
-#include <QPalette>
 
 namespace {
 const QString PortalService = QStringLiteral("org.freedesktop.portal.Desktop");
@@ -14,75 +13,48 @@ const QString AppearanceGroup = QStringLiteral("org.freedesktop.appearance");
 const QString ColorSchemeKey = QStringLiteral("color-scheme");
 
 // The portal wraps the value in one or two variants depending on its version.
-uint unwrap(QVariant value)
+// 1 = prefer dark, 2 = prefer light, 0 or nothing = no preference.
+bool meansDark(QVariant value)
 {
-    while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
+    while (value.userType() == qMetaTypeId<QDBusVariant>())
         value = value.value<QDBusVariant>().variant();
-    return value.toUInt();
-}
-
-QPalette schemePalette(bool dark)
-{
-    if (!dark)
-        return QPalette(QColor(0xec, 0xec, 0xee), QColor(0xf6, 0xf6, 0xf8));
-    QPalette palette(QColor(0x3a, 0x3a, 0x3e), QColor(0x1e, 0x1e, 0x20));
-    palette.setColor(QPalette::WindowText, QColor(0xf2, 0xf2, 0xf7));
-    palette.setColor(QPalette::Text, QColor(0xf2, 0xf2, 0xf7));
-    palette.setColor(QPalette::ButtonText, QColor(0xf2, 0xf2, 0xf7));
-    palette.setColor(QPalette::Base, QColor(0x2c, 0x2c, 0x2e));
-    palette.setColor(QPalette::PlaceholderText, QColor(0x8e, 0x8e, 0x93));
-    return palette;
+    return value.toUInt() == 1;
 }
 } // namespace
 
 DesktopAppearance::DesktopAppearance(QObject* parent)
-    : QObject(parent)
+    : Appearance(parent)
 {}
 
-bool DesktopAppearance::portalPrefersDark()
+bool DesktopAppearance::desktopPrefersDark()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
+    if (!m_subscribed) {
+        m_subscribed = bus.connect(PortalService, PortalPath, SettingsInterface, QStringLiteral("SettingChanged"),
+                                   this, SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+    }
     QDBusMessage call =
         QDBusMessage::createMethodCall(PortalService, PortalPath, SettingsInterface, QStringLiteral("Read"));
     call << AppearanceGroup << ColorSchemeKey;
     const QDBusMessage reply = bus.call(call, QDBus::Block, 500);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-        return false;
-    return unwrap(reply.arguments().constFirst()) == 1;
-}
-
-void DesktopAppearance::apply(AppearanceMode mode)
-{
-    m_mode = mode;
-    if (mode == AppearanceMode::system && !m_subscribed) {
-        m_subscribed = QDBusConnection::sessionBus().connect(
-            PortalService, PortalPath, SettingsInterface, QStringLiteral("SettingChanged"), this,
-            SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        qCDebug(lcDesktop) << "no colour-scheme preference from the portal:" << reply.errorMessage();
+        m_dark = false;
+    } else {
+        m_dark = meansDark(reply.arguments().constFirst());
     }
-    switch (mode) {
-    case AppearanceMode::system:
-        setDark(portalPrefersDark());
-        break;
-    case AppearanceMode::light:
-        setDark(false);
-        break;
-    case AppearanceMode::dark:
-        setDark(true);
-        break;
-    }
+    return m_dark;
 }
 
 void DesktopAppearance::onSettingChanged(const QString& group, const QString& key, const QDBusVariant& value)
 {
-    if (m_mode == AppearanceMode::system && group == AppearanceGroup && key == ColorSchemeKey)
-        setDark(unwrap(value.variant()) == 1);
-}
-
-void DesktopAppearance::setDark(bool dark)
-{
+    if (group != AppearanceGroup || key != ColorSchemeKey)
+        return;
+    const bool dark = meansDark(value.variant());
+    if (dark == m_dark)
+        return;
     m_dark = dark;
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        QGuiApplication::setPalette(schemePalette(dark));
+    emit desktopPreferenceChanged();
 }

@@ -1,8 +1,11 @@
 #include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/LinuxLogging.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
+#include <QLoggingCategory>
 #include <QSet>
 
 #include <memory>
@@ -10,6 +13,7 @@
 
 // glib names a struct member `signals`, which Qt defines as a keyword macro; this file needs neither.
 #undef signals
+#include <gio/gdesktopappinfo.h>
 #include <glib.h>
 
 namespace {
@@ -17,6 +21,8 @@ const char* const Group = "Desktop Entry";
 const QLatin1String Suffix(".desktop");
 // Symbolic links may form loops; real trees of entries are one or two levels deep.
 const int MaxDepth = 8;
+// Side of the images made from themed or file icons.
+const int IconSize = 128;
 
 struct KeyFileFree
 {
@@ -38,6 +44,53 @@ QString absoluteDirectory(const QString& path)
         return {};
     }
     return QDir::cleanPath(path);
+}
+// Pixmaps are looked up beside the icon themes, in <data dir>/pixmaps.
+QStringList pixmapDirectories()
+{
+    QStringList dirs;
+    for (QString dir : DesktopEntryIndex::applicationDirectories()) {
+        dir.chop(int(sizeof("applications") - 1));
+        dirs << dir + QLatin1String("pixmaps");
+    }
+    return dirs;
+}
+
+// The icon an entry's Icon value names: an absolute file, else a theme icon, else a file in a
+// pixmaps directory. Entries often name a theme icon with a file extension, which themes lack.
+QImage imageOfIcon(const QString& name)
+{
+    QIcon icon;
+    if (QDir::isAbsolutePath(name)) {
+        if (QFileInfo::exists(name)) {
+            icon = QIcon(name);
+        }
+    } else if (!name.isEmpty()) {
+        icon = QIcon::fromTheme(name);
+        const QString base = QFileInfo(name).completeBaseName();
+        const bool hasExtension = name.endsWith(QLatin1String(".png")) ||
+                                  name.endsWith(QLatin1String(".svg")) ||
+                                  name.endsWith(QLatin1String(".xpm"));
+        if (icon.isNull() && hasExtension) {
+            icon = QIcon::fromTheme(base);
+        }
+        for (const QString& dir : pixmapDirectories()) {
+            if (!icon.isNull()) {
+                break;
+            }
+            for (const char* suffix : {"", ".png", ".svg", ".xpm"}) {
+                const QString path = dir + QLatin1Char('/') + name + QLatin1String(suffix);
+                if (QFileInfo(path).isFile()) {
+                    icon = QIcon(path);
+                    break;
+                }
+            }
+        }
+    }
+    if (icon.isNull()) {
+        return {};
+    }
+    return icon.pixmap(QSize(IconSize, IconSize), 1.0).toImage();
 }
 } // namespace
 
@@ -120,6 +173,7 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::read(const QString& p
     }
     entry.icon = takeString(g_key_file_get_locale_string(file.get(), Group, "Icon", nullptr, nullptr));
     entry.startupWMClass = takeString(g_key_file_get_string(file.get(), Group, "StartupWMClass", nullptr));
+    entry.noDisplay = g_key_file_get_boolean(file.get(), Group, "NoDisplay", nullptr);
     return entry;
 }
 
@@ -238,4 +292,72 @@ const DesktopEntryIndex::Entry* DesktopEntryIndex::findByStartupWMClass(const QS
 {
     const auto it = m_byWMClass.constFind(wmClass);
     return it == m_byWMClass.cend() ? nullptr : &m_entries[*it];
+}
+
+QList<InstalledApps::Application> DesktopEntryIndex::menuApplications()
+{
+    refreshIfChanged();
+    QList<Application> applications;
+    for (const Entry& entry : std::as_const(m_entries)) {
+        if (!entry.noDisplay) {
+            applications.append({entry.id, entry.name, entry.path});
+        }
+    }
+    return applications;
+}
+
+std::optional<InstalledApps::Application> DesktopEntryIndex::applicationAt(const QString& path)
+{
+    const std::optional<Entry> entry = read(path);
+    if (!entry) {
+        return std::nullopt;
+    }
+    return Application{entry->id, entry->name, entry->path};
+}
+
+QImage DesktopEntryIndex::icon(const QString& path)
+{
+    QString name;
+    if (const std::optional<Entry> entry = read(path)) {
+        name = entry->icon;
+    } else {
+        // A locked entry cannot be read; the index may remember it from before.
+        for (const Entry& known : std::as_const(m_entries)) {
+            if (known.path == path) {
+                name = known.icon;
+                break;
+            }
+        }
+    }
+    return iconNamed(name);
+}
+
+QImage DesktopEntryIndex::iconNamed(const QString& name) const
+{
+    if (const auto found = m_icons.constFind(name); found != m_icons.cend()) {
+        return *found;
+    }
+    QImage image = imageOfIcon(name);
+    // Missing icons are looked for again: one may be installed later, and a miss costs little.
+    if (!image.isNull()) {
+        m_icons.insert(name, image);
+    }
+    return image;
+}
+
+void DesktopEntryIndex::launch(const QString& path)
+{
+    // GIO expands the Exec line's field codes and puts GIO_LAUNCHED_DESKTOP_FILE(_PID) in the child's
+    // environment, which is what identifies its windows when nothing else does.
+    GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(QFile::encodeName(path).constData());
+    if (!info) {
+        qCWarning(lcX11) << "not a launchable desktop entry:" << path;
+        return;
+    }
+    GError* error = nullptr;
+    if (!g_app_info_launch(G_APP_INFO(info), nullptr, nullptr, &error)) {
+        qCWarning(lcX11) << "cannot launch" << path << ":" << (error ? error->message : "");
+        g_clear_error(&error);
+    }
+    g_object_unref(info);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "apps/InstalledApps.h"
+
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -16,7 +18,7 @@
 // A file that cannot be read (a locked entry has no owner permissions) still claims its ID, and
 // keeps the fields read from it earlier, if any: windows of a locked application must resolve to
 // it all the same.
-class DesktopEntryIndex
+class DesktopEntryIndex : public InstalledApps
 {
 public:
     struct Entry
@@ -26,6 +28,7 @@ public:
         QString name; // localised when the entry has a translation for the current locale
         QString icon; // a theme icon name or an absolute path
         QString startupWMClass;
+        bool noDisplay = false;
     };
 
     // Scans the directories at once.
@@ -42,6 +45,13 @@ public:
     // The first entry whose StartupWMClass equals `wmClass` exactly.
     const Entry* findByStartupWMClass(const QString& wmClass) const;
     const QList<Entry>& entries() const { return m_entries; }
+
+    QList<Application> menuApplications() override;
+    std::optional<Application> applicationAt(const QString& path) override;
+    QImage icon(const QString& path) override;
+    void launch(const QString& path) override;
+    // The image of an entry's Icon value: an absolute file, a theme icon or a pixmap; null when none.
+    QImage iconNamed(const QString& name) const;
 
     // The applications directories searched, highest precedence first.
     static QStringList applicationDirectories();
@@ -69,4 +79,7 @@ private:
     QHash<QString, qsizetype> m_byFoldedId;
     QHash<QString, qsizetype> m_byWMClass;
     QList<DirectoryStamp> m_stamps;
+    // Icons by name, once loaded: reading and rendering one takes about a millisecond, and it sits
+    // between an activation and the shield.
+    mutable QHash<QString, QImage> m_icons;
 };

@@ -1,7 +1,7 @@
-#include "FileSecretStore.h"
+#include "platform/linux/FileSecretStore.h"
 
-#include "store/DataDirectory.h"
-#include "store/DocumentFile.h"
+#include "io/DataDirectory.h"
+#include "io/DocumentFile.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SecretStore.h"
+#include "auth/SecretStore.h"
 
 // Fallback for sessions without a Secret Service: one private (0600) JSON document in the data
 // directory, {"<service>": {"<account>": "<base64 secret>"}}, replaced atomically on every store.

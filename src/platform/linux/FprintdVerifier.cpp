@@ -5,10 +5,12 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
+#include <QHash>
 #include <QPointer>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -26,9 +28,6 @@ const QString kReaderError = QStringLiteral("Fingerprint reader error");
 constexpr int kQueryTimeoutMs = 1000;
 // Opening a USB reader can take a few seconds; beyond this the reader counts as unavailable.
 constexpr int kCallTimeoutMs = 10000;
-
-// Consecutive no-matches of this process. Everything runs on the main thread.
-int s_consecutiveNoMatches = 0;
 
 QString runningUserName()
 {
@@ -89,30 +88,24 @@ void releaseReader(const QString& device, std::function<void()> done)
     });
 }
 
-QString retryHint(const QString& status)
+std::optional<FingerprintVerifier::Scan> failedScan(const QString& status)
 {
-    if (status == QLatin1String("verify-no-match")) {
-        return QStringLiteral("Fingerprint not recognized — try again");
-    }
-    if (status == QLatin1String("verify-swipe-too-short")) {
-        return QStringLiteral("Swipe was too short — try again");
-    }
-    if (status == QLatin1String("verify-finger-not-centered")) {
-        return QStringLiteral("Center your finger on the reader and try again");
-    }
-    if (status == QLatin1String("verify-remove-and-retry")) {
-        return QStringLiteral("Lift your finger and try again");
-    }
-    if (status == QLatin1String("verify-retry-scan")) {
-        return QStringLiteral("Scan your finger again");
-    }
-    return {};
+    using Scan = FingerprintVerifier::Scan;
+    static const QHash<QString, Scan> scans{
+        {QStringLiteral("verify-no-match"), Scan::noMatch},
+        {QStringLiteral("verify-swipe-too-short"), Scan::swipeTooShort},
+        {QStringLiteral("verify-finger-not-centered"), Scan::notCentered},
+        {QStringLiteral("verify-remove-and-retry"), Scan::removeAndRetry},
+        {QStringLiteral("verify-retry-scan"), Scan::retryScan},
+    };
+    const auto found = scans.constFind(status);
+    return found == scans.cend() ? std::nullopt : std::optional(*found);
 }
 
 } // namespace
 
 FprintdVerifier::FprintdVerifier(QObject* parent)
-    : QObject(parent)
+    : FingerprintVerifier(parent)
     , m_serviceWatcher(new QDBusServiceWatcher(kService, QDBusConnection::systemBus(),
                                                QDBusServiceWatcher::WatchForUnregistration, this))
 {
@@ -150,24 +143,9 @@ bool FprintdVerifier::hasEnrolledPrints()
            !reply.arguments().constFirst().toStringList().isEmpty();
 }
 
-bool FprintdVerifier::isLockedOut()
-{
-    return s_consecutiveNoMatches >= AttemptsBeforeLockout;
-}
-
-void FprintdVerifier::clearLockout()
-{
-    s_consecutiveNoMatches = 0;
-}
-
 void FprintdVerifier::start()
 {
     if (m_state != State::idle) {
-        return;
-    }
-    m_noMatches = 0;
-    if (isLockedOut()) {
-        finishLater(Authenticator::Result::lockout, QStringLiteral("Too many failed fingerprint attempts"));
         return;
     }
     // fprintd refuses a Claim while it is still closing the reader for our previous Release.
@@ -321,32 +299,23 @@ void FprintdVerifier::onVerifyStatus(const QString& status, bool done)
         return;
     }
     if (status == QLatin1String("verify-match")) {
-        s_consecutiveNoMatches = 0;
         finish(Authenticator::Result::success);
     } else if (status == QLatin1String("verify-no-match")) {
-        ++m_noMatches;
-        ++s_consecutiveNoMatches;
-        if (isLockedOut()) {
-            finish(Authenticator::Result::lockout, QStringLiteral("Too many failed fingerprint attempts"));
-        } else if (m_noMatches >= AttemptsPerVerification) {
-            finish(Authenticator::Result::fingerprintFailed, QStringLiteral("Fingerprint not recognized"));
-        } else {
-            // fprintd ends the verification on a no-match; it takes a VerifyStop before the next start.
-            // The state moves first, so a listener that cancels from retryNeeded finds it consistent.
-            m_state = State::restarting;
-            watch(QDBusConnection::systemBus().asyncCall(deviceCall(m_device, QStringLiteral("VerifyStop")),
-                                                         kCallTimeoutMs),
-                  &FprintdVerifier::onVerifyStoppedForRetry);
-            emit retryNeeded(retryHint(status));
-        }
+        // fprintd ends the verification on a no-match; it takes a VerifyStop before the next start.
+        // The state moves first, so a listener that cancels from scanFailed finds it consistent.
+        m_state = State::restarting;
+        watch(QDBusConnection::systemBus().asyncCall(deviceCall(m_device, QStringLiteral("VerifyStop")),
+                                                     kCallTimeoutMs),
+              &FprintdVerifier::onVerifyStoppedForRetry);
+        emit scanFailed(Scan::noMatch);
     } else if (status == QLatin1String("verify-disconnected")) {
         finish(Authenticator::Result::notAvailable,
                QStringLiteral("The fingerprint reader was disconnected"));
     } else if (done) {
         // verify-unknown-error, or a final status newer than this code.
         finish(Authenticator::Result::otherError, kReaderError);
-    } else if (const QString hint = retryHint(status); !hint.isEmpty()) {
-        emit retryNeeded(hint);
+    } else if (const std::optional<Scan> scan = failedScan(status)) {
+        emit scanFailed(*scan);
     }
 }
 
@@ -391,7 +360,6 @@ void FprintdVerifier::abandon()
 {
     m_state = State::idle;
     ++m_generation;
-    m_noMatches = 0;
     if (m_claimed) {
         m_claimed = false;
         releaseDevice(m_device);

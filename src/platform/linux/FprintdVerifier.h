@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Authenticator.h"
+#include "auth/FingerprintVerifier.h"
 
 #include <QDBusMessage>
 #include <QObject>
@@ -14,16 +14,11 @@ class QDBusServiceWatcher;
 // claims the default reader for the running user, verifies against any enrolled finger and releases
 // the reader again on every way out. Every call during a verification is asynchronous, so the prompt
 // stays responsive while fprintd opens the reader.
-class FprintdVerifier : public QObject
+class FprintdVerifier : public FingerprintVerifier
 {
     Q_OBJECT
 
 public:
-    // No-matches that end one verification, and consecutive no-matches (across verifications, for the
-    // whole process, reset by a match) after which the reader is locked out.
-    static constexpr int AttemptsPerVerification = 3;
-    static constexpr int AttemptsBeforeLockout = 5;
-
     explicit FprintdVerifier(QObject* parent = nullptr);
     ~FprintdVerifier() override;
 
@@ -31,24 +26,15 @@ public:
     FprintdVerifier& operator=(const FprintdVerifier&) = delete;
 
     // Blocking, with a short timeout; false whenever the bus or fprintd does not answer.
-    bool hasDevice();
-    bool hasEnrolledPrints();
+    bool hasDevice() override;
+    bool hasEnrolledPrints() override;
 
     // Starts a verification; ignored while one runs. Ends in exactly one finished() unless cancelled.
-    void start();
+    void start() override;
     // Ends the running verification without finished().
-    void cancel();
+    void cancel() override;
     bool isRunning() const { return m_state != State::idle; }
 
-    // Once locked out, every verification reports lockout until the user has proved presence another
-    // way (the account password) and the authenticator clears it.
-    static bool isLockedOut();
-    static void clearLockout();
-
-signals:
-    // The reader wants another scan; `hint` is a short readable instruction.
-    void retryNeeded(const QString& hint);
-    void finished(Authenticator::Result result, const QString& description);
 
 private slots:
     void onVerifyStatus(const QString& status, bool done);
@@ -90,6 +76,5 @@ private:
     bool m_claimed = false;
     bool m_claimInFlight = false;
     int m_releasesInFlight = 0;
-    int m_noMatches = 0;
     QDBusServiceWatcher* m_serviceWatcher = nullptr;
 };

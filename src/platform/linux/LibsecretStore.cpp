@@ -1,4 +1,7 @@
-#include "LibsecretStore.h"
+#include "platform/linux/LibsecretStore.h"
+
+#include "VeilmarkBuild.h"
+#include "platform/linux/LinuxLogging.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -20,7 +23,7 @@ const int BusCallTimeoutMs = 5000;
 const SecretSchema* schema()
 {
     static const SecretSchema schema = {
-        "org.veilmark.Veilmark",
+        VEILMARK_APP_ID,
         SECRET_SCHEMA_NONE,
         {
             {"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
@@ -136,12 +139,16 @@ SecretStore::Presence LibsecretStore::lookup(const QString& service, const QStri
 {
     Error error;
     const auto secretService = connect(false, error);
-    if (!secretService)
+    if (!secretService) {
+        qCWarning(lcKeyring) << "cannot reach the Secret Service:" << error.text();
         return Presence::unavailable;
+    }
     const auto attrs = attributes(service, account);
     const auto items = search(secretService.get(), attrs.get(), false, error);
-    if (error)
+    if (error) {
+        qCWarning(lcKeyring) << "cannot search the keyring:" << error.text();
         return Presence::unavailable;
+    }
     return items ? Presence::found : Presence::notFound;
 }
 

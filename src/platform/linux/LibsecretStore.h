@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/SecretStore.h"
+#include "auth/SecretStore.h"
 
 // Items in the user's keyring through the Secret Service (libsecret). Secrets are stored as
-// binary values ("application/octet-stream") under the schema "org.veilmark.Veilmark" with the
+// binary values ("application/octet-stream") under the schema named by the application ID with the
 // attributes "service" and "account". Calls are synchronous: they are rare and short.
 //
 // Nothing here unlocks a collection, since unlocking shows the keyring's password prompt: a

@@ -1,4 +1,5 @@
 #include "platform/linux/LogindSystemEvents.h"
+#include "platform/linux/LinuxLogging.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -16,7 +17,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcSystemEvents, "veilmark.systemevents")
+
 
 const QString kLogind = QStringLiteral("org.freedesktop.login1");
 const QString kManagerPath = QStringLiteral("/org/freedesktop/login1");
@@ -74,7 +75,7 @@ void LogindSystemEvents::start()
 
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
-        qCInfo(lcSystemEvents) << "no system bus; sleep and session events are not watched";
+        qCInfo(lcLogind) << "no system bus; sleep and session events are not watched";
         return;
     }
     // Subscribed before the inhibitor is asked for, so that no sleep can start unseen in between.
@@ -192,9 +193,9 @@ void LogindSystemEvents::onInhibitReply(quint64 generation, const QDBusMessage& 
     m_inhibitRequested = false;
     if (!isReply(reply)) {
         if (reply.errorName() == kServiceUnknown) {
-            qCInfo(lcSystemEvents) << "logind is not running; sleep is not delayed for relocking";
+            qCInfo(lcLogind) << "logind is not running; sleep is not delayed for relocking";
         } else {
-            qCWarning(lcSystemEvents) << "logind refused the sleep inhibitor:" << reply.errorMessage();
+            qCWarning(lcLogind) << "logind refused the sleep inhibitor:" << reply.errorMessage();
         }
         return;
     }
@@ -204,14 +205,14 @@ void LogindSystemEvents::onInhibitReply(quint64 generation, const QDBusMessage& 
     }
     const auto descriptor = reply.arguments().constFirst().value<QDBusUnixFileDescriptor>();
     if (!descriptor.isValid()) {
-        qCWarning(lcSystemEvents) << "logind's sleep inhibitor came without a file descriptor";
+        qCWarning(lcLogind) << "logind's sleep inhibitor came without a file descriptor";
         return;
     }
     // An own descriptor, closed exactly when sleep may go on, whatever copies the reply still holds.
     // Close-on-exec: an application launched from here must not hold up sleep.
     m_inhibitorFd = ::fcntl(descriptor.fileDescriptor(), F_DUPFD_CLOEXEC, 0);
     if (m_inhibitorFd < 0) {
-        qCWarning(lcSystemEvents) << "cannot keep the sleep inhibitor:" << qt_error_string(errno);
+        qCWarning(lcLogind) << "cannot keep the sleep inhibitor:" << qt_error_string(errno);
     }
 }
 
@@ -273,7 +274,7 @@ void LogindSystemEvents::onSessionReply(quint64 generation, SessionLookup step, 
     } else if (step == SessionLookup::byEnvironment) {
         lookUpSession(SessionLookup::automatic);
     } else {
-        qCInfo(lcSystemEvents) << "no login session; session switches and locks are not watched:"
+        qCInfo(lcLogind) << "no login session; session switches and locks are not watched:"
                                << reply.errorMessage();
     }
 }
@@ -292,7 +293,7 @@ void LogindSystemEvents::subscribeToScreenSavers()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        qCInfo(lcSystemEvents) << "no session bus; screen savers are not watched";
+        qCInfo(lcLogind) << "no session bus; screen savers are not watched";
         return;
     }
     // By match rule: a screen saver that starts later is heard as well.

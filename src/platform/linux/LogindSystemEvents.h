@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SystemEvents.h"
+#include "app/SystemEvents.h"
 
 #include <QDBusContext>
 #include <QSet>

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <pwd.h>
+#include <unistd.h>
 #include <memory>
 #include <security/pam_appl.h>
 
@@ -161,8 +163,18 @@ PamPasswordVerifier::Result PamPasswordVerifier::verifyBlocking(const QString& s
     return authenticate(service, user, wipe.data, wipe.size);
 }
 
-void PamPasswordVerifier::verify(const QString& user, QByteArray password, QObject* context,
-                                 std::function<void(Result)> done, const QString& service)
+PamPasswordVerifier::PamPasswordVerifier(const QString& service, const QString& user)
+    : m_service(service)
+    , m_user(user)
+{}
+
+QString PamPasswordVerifier::runningUser()
+{
+    const passwd* entry = ::getpwuid(::geteuid());
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
+}
+
+void PamPasswordVerifier::verify(QByteArray password, QObject* context, std::function<void(Result)> done)
 {
     if (!context) {
         const WipeOnExit wipe{password.data(), static_cast<size_t>(password.size())};
@@ -171,7 +183,7 @@ void PamPasswordVerifier::verify(const QString& user, QByteArray password, QObje
     auto* relay = new QObject;
     relay->moveToThread(context->thread());
     auto job =
-        std::make_shared<Job>(Job{service, user, std::move(password), std::move(done), context, relay});
+        std::make_shared<Job>(Job{m_service, m_user, std::move(password), std::move(done), context, relay});
 
     QThreadPool::globalInstance()->start([job] {
         const Result result = verifyBlocking(job->service, job->user, job->password);

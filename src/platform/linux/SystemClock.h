@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Clock.h"
+#include "auth/Clock.h"
 
 // The real wall clock; alarms are realtime timerfds, so they fire on resume when the deadline passed
 // while the machine was suspended.

@@ -1,4 +1,5 @@
 #include "platform/linux/X11Workspace.h"
+#include "platform/linux/LinuxLogging.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,11 +20,9 @@
 #undef signals
 #include <gio/gdesktopappinfo.h>
 
-Q_LOGGING_CATEGORY(lcWorkspace, "veilmark.workspace")
+
 
 namespace {
-// Side of the images made from themed or file icons.
-const int IconSize = 128;
 // _NET_WM_ICON holds every size a client offers; 16 MiB is far more than any real set.
 const uint32_t MaxIconWords = 1u << 22;
 const uint32_t MaxIconSide = 4096;
@@ -45,53 +44,6 @@ xcb_atom_t atomOf(xcb_connection_t* connection, xcb_intern_atom_cookie_t cookie)
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-// Pixmaps are looked up beside the icon themes, in <data dir>/pixmaps.
-QStringList pixmapDirectories()
-{
-    QStringList dirs;
-    for (QString dir : DesktopEntryIndex::applicationDirectories()) {
-        dir.chop(int(sizeof("applications") - 1));
-        dirs << dir + QLatin1String("pixmaps");
-    }
-    return dirs;
-}
-
-// The icon an entry's Icon value names: an absolute file, else a theme icon, else a file in a
-// pixmaps directory. Entries often name a theme icon with a file extension, which themes lack.
-QImage imageOfIcon(const QString& name)
-{
-    QIcon icon;
-    if (QDir::isAbsolutePath(name)) {
-        if (QFileInfo::exists(name)) {
-            icon = QIcon(name);
-        }
-    } else if (!name.isEmpty()) {
-        icon = QIcon::fromTheme(name);
-        const QString base = QFileInfo(name).completeBaseName();
-        const bool hasExtension = name.endsWith(QLatin1String(".png")) ||
-                                  name.endsWith(QLatin1String(".svg")) ||
-                                  name.endsWith(QLatin1String(".xpm"));
-        if (icon.isNull() && hasExtension) {
-            icon = QIcon::fromTheme(base);
-        }
-        for (const QString& dir : pixmapDirectories()) {
-            if (!icon.isNull()) {
-                break;
-            }
-            for (const char* suffix : {"", ".png", ".svg", ".xpm"}) {
-                const QString path = dir + QLatin1Char('/') + name + QLatin1String(suffix);
-                if (QFileInfo(path).isFile()) {
-                    icon = QIcon(path);
-                    break;
-                }
-            }
-        }
-    }
-    if (icon.isNull()) {
-        return {};
-    }
-    return icon.pixmap(QSize(IconSize, IconSize), 1.0).toImage();
-}
 } // namespace
 
 void X11Workspace::EventFree::operator()(xcb_generic_event_t* event) const
@@ -108,7 +60,7 @@ X11Workspace::X11Workspace(const QByteArray& displayName, QObject* parent)
 {
     m_connection = xcb_connect(displayName.isEmpty() ? nullptr : displayName.constData(), &m_screenNumber);
     if (xcb_connection_has_error(m_connection)) {
-        qCWarning(lcWorkspace) << "cannot connect to the X display" << displayName;
+        qCWarning(lcX11) << "cannot connect to the X display" << displayName;
         m_broken = true;
         return;
     }
@@ -209,7 +161,7 @@ bool X11Workspace::connected() const
 bool X11Workspace::checkConnection()
 {
     if (!m_broken && xcb_connection_has_error(m_connection)) {
-        qCWarning(lcWorkspace) << "the X connection broke; applications are no longer watched";
+        qCWarning(lcX11) << "the X connection broke; applications are no longer watched";
         m_broken = true;
     }
     if (m_broken) {
@@ -227,13 +179,6 @@ bool X11Workspace::checkConnection()
 
 bool X11Workspace::isSupported() const
 {
-    // Under Wayland, Xwayland shows only the X clients, and hiding them protects nothing.
-    if (qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland")) {
-        return false;
-    }
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        return false;
-    }
     return connected();
 }
 
@@ -575,7 +520,7 @@ xcb_timestamp_t X11Workspace::serverTime()
 QImage X11Workspace::icon(const QString& bundleID) const
 {
     if (const DesktopEntryIndex::Entry* entry = m_index.find(bundleID)) {
-        if (QImage image = namedIcon(entry->icon); !image.isNull()) {
+        if (QImage image = m_index.iconNamed(entry->icon); !image.isNull()) {
             return image;
         }
     }
@@ -635,51 +580,4 @@ QImage X11Workspace::windowIcon(xcb_window_t window) const
         std::memcpy(image.scanLine(y), best + 2 + quint64(y) * best[0], size_t(best[0]) * 4);
     }
     return image;
-}
-
-QImage X11Workspace::iconForFile(const QString& appPath) const
-{
-    QString name;
-    if (const std::optional<DesktopEntryIndex::Entry> entry = DesktopEntryIndex::read(appPath)) {
-        name = entry->icon;
-    } else {
-        // A locked entry cannot be read; the index may remember it from before.
-        for (const DesktopEntryIndex::Entry& known : m_index.entries()) {
-            if (known.path == appPath) {
-                name = known.icon;
-                break;
-            }
-        }
-    }
-    return namedIcon(name);
-}
-
-QImage X11Workspace::namedIcon(const QString& name) const
-{
-    if (const auto found = m_namedIcons.constFind(name); found != m_namedIcons.cend()) {
-        return *found;
-    }
-    QImage image = imageOfIcon(name);
-    // Missing icons are looked for again: one may be installed later, and a miss costs little.
-    if (!image.isNull()) {
-        m_namedIcons.insert(name, image);
-    }
-    return image;
-}
-
-void X11Workspace::launch(const QString& appPath)
-{
-    // GIO expands the Exec line's field codes and puts GIO_LAUNCHED_DESKTOP_FILE(_PID) in the child's
-    // environment, which is what identifies its windows when nothing else does.
-    GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(QFile::encodeName(appPath).constData());
-    if (!info) {
-        qCWarning(lcWorkspace) << "not a launchable desktop entry:" << appPath;
-        return;
-    }
-    GError* error = nullptr;
-    if (!g_app_info_launch(G_APP_INFO(info), nullptr, nullptr, &error)) {
-        qCWarning(lcWorkspace) << "cannot launch" << appPath << ":" << (error ? error->message : "");
-        g_clear_error(&error);
-    }
-    g_object_unref(info);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Workspace.h"
+#include "apps/Workspace.h"
 #include "platform/linux/DesktopEntryIndex.h"
 #include "platform/linux/X11WindowResolver.h"
 
@@ -52,8 +52,6 @@ public:
     void unhide(const QString& bundleID) override;
     void activate(const QString& bundleID) override;
     QImage icon(const QString& bundleID) const override;
-    QImage iconForFile(const QString& appPath) const override;
-    void launch(const QString& appPath) override;
 
 private:
     struct Application
@@ -94,7 +92,6 @@ private:
     const Application* application(const QString& id) const;
     xcb_timestamp_t serverTime();
     QImage windowIcon(xcb_window_t window) const;
-    QImage namedIcon(const QString& name) const;
 
     xcb_connection_t* m_connection = nullptr;
     int m_screenNumber = 0;
@@ -109,9 +106,6 @@ private:
     mutable bool m_processingScheduled = false;
 
     DesktopEntryIndex m_index;
-    // Icons by the name an entry gives, once loaded: reading and rendering one takes about a
-    // millisecond, and it sits between an activation and the shield.
-    mutable QHash<QString, QImage> m_namedIcons;
     std::optional<X11WindowResolver> m_resolver;
 
     QList<xcb_window_t> m_clientList;         // as last read

@@ -1,6 +1,6 @@
-#include "XdgAutostart.h"
+#include "platform/linux/XdgAutostart.h"
 
-#include "store/DocumentFile.h"
+#include "io/DocumentFile.h"
 
 #include <QDir>
 #include <QFile>

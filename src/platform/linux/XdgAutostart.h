@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/LoginItems.h"
+#include "app/LoginItems.h"
 
 // Login items as XDG autostart entries: $XDG_CONFIG_HOME/autostart/<app id>.desktop. The file is
 // the truth: registered means it exists and neither hides nor disables itself.

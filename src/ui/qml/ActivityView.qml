@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Veilmark
+import Veilmark.Models
 
 // The activity log, newest first, with Clear while there is something to clear.
 Item {

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Veilmark
+import Veilmark.Models
 
 // "Add App": the installed applications, several of which can be chosen at once.
 ChooserFrame {

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import Veilmark
+import Veilmark.Models
 
 // One protected application of the Apps screen.
 GlassCard {

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Veilmark
+import Veilmark.Models
 
 // The protected applications: per row its state, Unlock or Relock, the protection switch and
 // remove; "Add App" opens the chooser of installed applications.

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Veilmark
+import Veilmark.Models
 
 // "Add Folder": browse from the home folder and choose one or more folders.
 ChooserFrame {

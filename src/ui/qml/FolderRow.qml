@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import Veilmark
+import Veilmark.Models
 
 // One protected folder of the Folders screen.
 GlassCard {

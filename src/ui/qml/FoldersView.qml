@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Veilmark
+import Veilmark.Models
 
 // The protected folders: per row its state and path, Lock or Unlock, and remove; "Add Folder"
 // opens the directory chooser. Every action goes to the folder engine.

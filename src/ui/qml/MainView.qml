@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Veilmark
+import Veilmark.Models
 
 // The main window's content: a rounded glass panel with the sidebar on the left and the
 // selected screen on the right. The window itself is frameless and transparent; dragging the

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Veilmark
+import Veilmark.Models
 
 // The tray panel: how much is locked, one-click lock and unlock per enabled record, Lock All,
 // the main window and Quit.

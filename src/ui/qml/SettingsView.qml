@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import Veilmark
+import Veilmark.Models
 
 // Appearance, relocking, the login item, the default folder unlock window and whether a
 // fingerprint can be used. Every control reads and writes the store or the coordinator.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Alarm.h"
+#include "auth/Alarm.h"
 
 #include <QDateTime>
 

@@ -1,4 +1,4 @@
-#include "SignalHandler.h"
+#include "platform/linux/SignalHandler.h"
 
 #include <QSocketNotifier>
 

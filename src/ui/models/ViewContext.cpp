@@ -6,25 +6,23 @@
 #include "EventListModel.h"
 #include "FolderListModel.h"
 #include "SettingsModel.h"
-#include "VeilmarkVersion.h"
+#include "VeilmarkBuild.h"
 #include "app/AppState.h"
-#include "platform/Workspace.h"
+#include "apps/AppProtectionEngine.h"
 
 #include <QCoreApplication>
 
-ViewContext::ViewContext(AppState& state, Authenticator* authenticator, Workspace* workspace,
-                         const QString& homePath, QObject* parent)
+ViewContext::ViewContext(AppState& state, const QString& homePath, QObject* parent)
     : QObject(parent)
     , m_state(state)
-    , m_apps(new AppListModel(state, workspace, false, this))
-    , m_enabledApps(new AppListModel(state, workspace, true, this))
+    , m_apps(new AppListModel(state, false, this))
+    , m_enabledApps(new AppListModel(state, true, this))
     , m_folders(new FolderListModel(state, homePath, false, this))
     , m_enabledFolders(new FolderListModel(state, homePath, true, this))
     , m_events(new EventListModel(*state.log(), this))
-    , m_settings(new SettingsModel(state, authenticator, this))
-    , m_installedApps(new DesktopEntryModel(this))
+    , m_settings(new SettingsModel(state, this))
+    , m_installedApps(new DesktopEntryModel(state.appEngine()->installedApps(), this))
     , m_directories(new DirectoryModel(homePath, this))
-    , m_appProtectionSupported(!isWaylandSession() && workspace && workspace->isSupported())
 {}
 
 ViewContext::~ViewContext() = default;
@@ -34,9 +32,9 @@ QString ViewContext::version()
     return QStringLiteral(VEILMARK_VERSION);
 }
 
-bool ViewContext::isWaylandSession()
+bool ViewContext::appProtectionSupported() const
 {
-    return qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
+    return m_state.appProtectionSupported();
 }
 
 void ViewContext::lockEverything(const QString& reason)

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "apps/InstalledApps.h"
+
 #include <QAbstractListModel>
 #include <QImage>
 #include <QSet>
 #include <QtQml/qqmlregistration.h>
 
-// The installed applications for the application chooser: one row per desktop entry, by name,
-// with its theme icon and whether it is chosen. Veilmark's own entry is never offered.
+// The installed applications for the application chooser: one row per entry that menus show, by
+// name, with its icon and whether it is chosen. Veilmark's own entry is never offered.
 class DesktopEntryModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -25,24 +27,14 @@ public:
         HasIconRole,
     };
 
-    struct Row
-    {
-        QString id;
-        QString name;
-        QString path;
-        QString icon;
-    };
-
-    explicit DesktopEntryModel(QObject* parent = nullptr);
+    explicit DesktopEntryModel(InstalledApps& installed, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    // Scans the installed entries again and forgets the choice.
+    // Reads the installed entries again and forgets the choice.
     Q_INVOKABLE void reload();
-    // Only for tests: rows instead of the installed entries.
-    void setRows(const QList<Row>& rows);
     Q_INVOKABLE void toggle(int row);
     // The paths of the chosen entries, in list order.
     Q_INVOKABLE QStringList chosenPaths() const;
@@ -54,7 +46,8 @@ signals:
 private:
     QImage icon(int row) const;
 
-    QList<Row> m_rows;
+    InstalledApps& m_installed;
+    QList<InstalledApps::Application> m_rows;
     QSet<int> m_chosen;
     mutable QHash<int, QImage> m_icons;
 };

@@ -2,15 +2,13 @@
 
 #include "app/AppState.h"
 #include "auth/AuthenticationService.h"
-#include "platform/Authenticator.h"
 #include "store/PolicyStore.h"
 
 #include <algorithm>
 
-SettingsModel::SettingsModel(AppState& state, Authenticator* authenticator, QObject* parent)
+SettingsModel::SettingsModel(AppState& state, QObject* parent)
     : QObject(parent)
     , m_state(state)
-    , m_authenticator(authenticator)
 {
     connect(state.policy(), &PolicyStore::settingsChanged, this, &SettingsModel::changed);
 }
@@ -77,7 +75,7 @@ void SettingsModel::stepMinutes(int delta)
 
 bool SettingsModel::fingerprintAvailable() const
 {
-    return m_authenticator && m_authenticator->canUseFingerprint();
+    return m_state.auth()->canUseFingerprint();
 }
 
 QString SettingsModel::biometryName() const

@@ -1,6 +1,6 @@
 #include "fakes/FakePresencePrompt.h"
 #include "platform/linux/FprintdVerifier.h"
-#include "platform/linux/LinuxAuthenticator.h"
+#include "auth/PromptAuthenticator.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,8 +1,12 @@
-#include "DataDirectory.h"
+#include "io/DataDirectory.h"
+
+#include "io/Logging.h"
 
 #include <QDir>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 QString DataDirectory::path()
@@ -11,9 +15,11 @@ QString DataDirectory::path()
     if (base.isEmpty())
         base = QDir::homePath() + QLatin1String("/.local/share");
     const QString dir = base + QLatin1String("/Veilmark");
-    // Failures are left to the read or write that follows, which then fails on its own.
-    QDir().mkpath(base);
-    ::mkdir(QFile::encodeName(dir).constData(), 0700);
+    // The read or write that follows fails on its own; the journal says why.
+    if (!QDir().mkpath(base))
+        qCWarning(lcIo) << "cannot create" << base;
+    if (::mkdir(QFile::encodeName(dir).constData(), 0700) != 0 && errno != EEXIST)
+        qCWarning(lcIo) << "cannot create the data directory" << dir << ":" << std::strerror(errno);
     return dir;
 }
 

@@ -15,7 +15,8 @@ class Workspace : public QObject
 public:
     using QObject::QObject;
 
-    // Whether running applications can be watched and hidden at all (not on Wayland).
+    // Whether running applications can be watched and hidden in this session. Decided once, when
+    // the backend is chosen; app protection does not start when false.
     virtual bool isSupported() const = 0;
     // Every running application with a known bundle identifier, in the order they appeared.
     virtual QStringList runningApplications() const = 0;
@@ -25,10 +26,6 @@ public:
     virtual void activate(const QString& bundleID) = 0;
     // The running application's icon: its desktop entry's icon, else one of its windows' icons.
     virtual QImage icon(const QString& bundleID) const = 0;
-    // The icon named by the desktop entry at `appPath`; null when there is none.
-    virtual QImage iconForFile(const QString& appPath) const = 0;
-    // Starts the application of the desktop entry at `appPath`; does not wait for it.
-    virtual void launch(const QString& appPath) = 0;
 
 signals:
     void didLaunch(const QString& bundleID);

@@ -1,16 +1,18 @@
 #pragma once
 
+#include "VeilmarkBuild.h"
+
 #include <QObject>
 
-// One Veilmark per user session: the first instance owns the D-Bus name org.veilmark.Veilmark;
+// One Veilmark per user session: the first instance owns the D-Bus name of the application ID;
 // a later launch asks it to come forward and ends.
 class SingleInstance : public QObject
 {
     Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.veilmark.Veilmark")
+    Q_CLASSINFO("D-Bus Interface", VEILMARK_APP_ID)
 
 public:
-    static inline const QString ServiceName = QStringLiteral("org.veilmark.Veilmark");
+    static inline const QString ServiceName = QStringLiteral(VEILMARK_APP_ID);
 
     explicit SingleInstance(QObject* parent = nullptr);
 

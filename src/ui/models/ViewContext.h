@@ -6,14 +6,11 @@
 
 class AppListModel;
 class AppState;
-class Authenticator;
 class DesktopEntryModel;
 class DirectoryModel;
 class EventListModel;
 class FolderListModel;
 class SettingsModel;
-class Workspace;
-Q_MOC_INCLUDE("app/AppState.h")
 Q_MOC_INCLUDE("AppListModel.h")
 Q_MOC_INCLUDE("DesktopEntryModel.h")
 Q_MOC_INCLUDE("DirectoryModel.h")
@@ -29,7 +26,6 @@ class ViewContext : public QObject
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Made by the entry point")
-    Q_PROPERTY(AppState* state READ state CONSTANT)
     Q_PROPERTY(AppListModel* apps READ apps CONSTANT)
     Q_PROPERTY(AppListModel* enabledApps READ enabledApps CONSTANT)
     Q_PROPERTY(FolderListModel* folders READ folders CONSTANT)
@@ -42,10 +38,7 @@ class ViewContext : public QObject
     Q_PROPERTY(QString version READ version CONSTANT)
 
 public:
-    // `workspace` gives the applications' icons; app protection is unsupported on Wayland or
-    // when the workspace says it cannot watch windows.
-    ViewContext(AppState& state, Authenticator* authenticator, Workspace* workspace, const QString& homePath,
-                QObject* parent = nullptr);
+    ViewContext(AppState& state, const QString& homePath, QObject* parent = nullptr);
     ~ViewContext() override;
 
     AppState* state() const { return &m_state; }
@@ -57,10 +50,8 @@ public:
     SettingsModel* settings() const { return m_settings; }
     DesktopEntryModel* installedApps() const { return m_installedApps; }
     DirectoryModel* directories() const { return m_directories; }
-    bool appProtectionSupported() const { return m_appProtectionSupported; }
+    bool appProtectionSupported() const;
     static QString version();
-
-    static bool isWaylandSession();
 
     Q_INVOKABLE void lockEverything(const QString& reason);
     // Opens the main window, or brings the open one forward.
@@ -81,5 +72,4 @@ private:
     SettingsModel* m_settings;
     DesktopEntryModel* m_installedApps;
     DirectoryModel* m_directories;
-    bool m_appProtectionSupported;
 };

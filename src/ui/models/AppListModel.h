@@ -6,7 +6,6 @@
 #include <QtQml/qqmlregistration.h>
 
 class AppState;
-class Workspace;
 
 // The protected applications as rows for the views, each with its lock state, and the actions
 // a row offers. `enabledOnly` keeps just the records whose protection is on (the tray panel).
@@ -30,7 +29,7 @@ public:
         HasIconRole,
     };
 
-    AppListModel(AppState& state, Workspace* workspace, bool enabledOnly, QObject* parent = nullptr);
+    AppListModel(AppState& state, bool enabledOnly, QObject* parent = nullptr);
 
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
@@ -42,10 +41,8 @@ public:
     Q_INVOKABLE void unlock(const QString& bundleID);
     Q_INVOKABLE void relock(const QString& bundleID);
     Q_INVOKABLE void setProtection(const QString& bundleID, bool enabled);
-    // Takes the lock off the entry, forgets the unlock, drops the record and logs it.
     Q_INVOKABLE void remove(const QString& bundleID);
-    // Protects the desktop entries at `paths`, in order; Veilmark itself, unreadable entries and
-    // entries already protected are skipped. Returns how many records were appended.
+    // Returns how many applications were added.
     Q_INVOKABLE int addDesktopEntries(const QStringList& paths);
 
 signals:
@@ -57,7 +54,6 @@ private:
     QImage icon(const QString& appPath) const;
 
     AppState& m_state;
-    Workspace* m_workspace;
     bool m_enabledOnly;
     mutable QHash<QString, QImage> m_icons;
 };

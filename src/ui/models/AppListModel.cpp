@@ -3,15 +3,12 @@
 #include "app/AppState.h"
 #include "apps/AppProtectionEngine.h"
 #include "auth/SessionManager.h"
-#include "platform/Workspace.h"
-#include "platform/linux/DesktopEntryIndex.h"
-#include "store/EventLog.h"
+#include "apps/InstalledApps.h"
 #include "store/PolicyStore.h"
 
-AppListModel::AppListModel(AppState& state, Workspace* workspace, bool enabledOnly, QObject* parent)
+AppListModel::AppListModel(AppState& state, bool enabledOnly, QObject* parent)
     : RecordListModel<ProtectedApp>(parent)
     , m_state(state)
-    , m_workspace(workspace)
     , m_enabledOnly(enabledOnly)
 {
     connect(state.policy(), &PolicyStore::appsChanged, this, &AppListModel::rebuild);
@@ -68,11 +65,9 @@ QHash<int, QByteArray> AppListModel::roleNames() const
 
 QImage AppListModel::icon(const QString& appPath) const
 {
-    if (!m_workspace)
-        return {};
     auto it = m_icons.find(appPath);
     if (it == m_icons.end())
-        it = m_icons.insert(appPath, m_workspace->iconForFile(appPath));
+        it = m_icons.insert(appPath, m_state.appEngine()->installedApps().icon(appPath));
     return *it;
 }
 
@@ -114,33 +109,11 @@ void AppListModel::setProtection(const QString& bundleID, bool enabled)
 
 void AppListModel::remove(const QString& bundleID)
 {
-    const auto app = find(bundleID);
-    if (!app)
-        return;
-    m_state.appEngine()->unlockBundle(*app);
-    m_state.sessions()->removeUnlockedApp(app->bundleID);
-    m_state.policy()->removeApp(*app);
-    m_state.log()->record(LogEventKind::appRelocked, app->name, QStringLiteral("Protection removed"));
+    if (const auto app = find(bundleID))
+        m_state.appEngine()->removeProtection(*app);
 }
 
 int AppListModel::addDesktopEntries(const QStringList& paths)
 {
-    int added = 0;
-    for (const QString& path : paths) {
-        const std::optional<DesktopEntryIndex::Entry> entry = DesktopEntryIndex::read(path);
-        if (!entry)
-            continue;
-        const QString id = DesktopEntryIndex::idForPath(path);
-        if (id.isEmpty() || id == AppProtectionEngine::OwnBundleID)
-            continue;
-        ProtectedApp app;
-        app.bundleID = id;
-        app.name = entry->name.isEmpty() ? id : entry->name;
-        app.appPath = path;
-        if (m_state.policy()->addApp(app)) {
-            m_state.appEngine()->lockApp(app);
-            ++added;
-        }
-    }
-    return added;
+    return m_state.appEngine()->addApps(paths);
 }

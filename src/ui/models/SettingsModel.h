@@ -5,7 +5,6 @@
 #include <QtQml/qqmlregistration.h>
 
 class AppState;
-class Authenticator;
 
 // What the Settings page shows and changes. Every read goes to the store, the coordinator or
 // the platform afresh, so the page always shows current values; `changed` asks it to read again.
@@ -28,7 +27,7 @@ public:
     static constexpr int MinimumMinutes = 1;
     static constexpr int MaximumMinutes = 120;
 
-    SettingsModel(AppState& state, Authenticator* authenticator, QObject* parent = nullptr);
+    explicit SettingsModel(AppState& state, QObject* parent = nullptr);
 
     QString appearance() const;
     bool relockAppsOnFocusLoss() const;
@@ -53,5 +52,4 @@ signals:
 
 private:
     AppState& m_state;
-    Authenticator* m_authenticator;
 };

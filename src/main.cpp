@@ -1,22 +1,26 @@
-#include "AppState.h"
 #include "MainWindow.h"
 #include "PresencePromptWindow.h"
 #include "ShieldWindows.h"
-#include "SignalHandler.h"
-#include "SingleInstance.h"
 #include "UiShell.h"
-#include "VeilmarkVersion.h"
+#include "VeilmarkBuild.h"
 #include "ViewContext.h"
+#include "app/AppState.h"
+#include "auth/PromptAuthenticator.h"
+#include "io/DataDirectory.h"
 #include "platform/linux/DesktopAppearance.h"
+#include "platform/linux/DesktopEntryIndex.h"
 #include "platform/linux/FileSecretStore.h"
 #include "platform/linux/FprintdVerifier.h"
 #include "platform/linux/LibsecretStore.h"
-#include "platform/linux/LinuxAuthenticator.h"
 #include "platform/linux/LogindSystemEvents.h"
+#include "platform/linux/PamPasswordVerifier.h"
+#include "platform/linux/SignalHandler.h"
+#include "platform/linux/SingleInstance.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XdgAutostart.h"
-#include "store/DataDirectory.h"
+#include "platform/unsupported/UnsupportedShieldDisplay.h"
+#include "platform/unsupported/UnsupportedWorkspace.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,6 +39,7 @@
 #include <unistd.h>
 
 Q_IMPORT_QML_PLUGIN(VeilmarkPlugin)
+Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 
 namespace {
 // Whether OpenGL works and is drawn by a GPU; false without OpenGL or when it is emulated on
@@ -84,6 +89,29 @@ void chooseSceneGraphBackend(pid_t probe)
         hardware = hasHardwareOpenGL();
     if (!hardware)
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+}
+
+// The window-system backend of this session: the one place that decides whether applications can
+// be watched and hidden. Under Wayland, Xwayland shows only the X clients, and hiding them protects
+// nothing, so a Wayland session gets the unsupported backend even when an X server answers.
+struct WindowSystem
+{
+    std::unique_ptr<Workspace> workspace;
+    std::unique_ptr<ShieldDisplay> shield;
+};
+
+WindowSystem chooseWindowSystem()
+{
+    const QString session = qEnvironmentVariable("XDG_SESSION_TYPE");
+    const bool wayland = session == QLatin1String("wayland") ||
+                         (session.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY") &&
+                          !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+    if (!wayland) {
+        auto x11 = std::make_unique<X11Workspace>();
+        if (x11->isSupported())
+            return {std::move(x11), std::make_unique<ShieldWindows>()};
+    }
+    return {std::make_unique<UnsupportedWorkspace>(), std::make_unique<UnsupportedShieldDisplay>()};
 }
 
 // Resident memory of this process in MiB (VmRSS, or another field of /proc/self/status).
@@ -142,7 +170,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Veilmark"));
     QGuiApplication::setApplicationVersion(QStringLiteral(VEILMARK_VERSION));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.veilmark.Veilmark"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(VEILMARK_APP_ID));
     // Closing the main window leaves Veilmark running in the tray.
     QGuiApplication::setQuitOnLastWindowClosed(false);
 
@@ -157,20 +185,22 @@ int main(int argc, char* argv[])
     SystemClock clock;
     PresencePromptWindow prompt;
     FprintdVerifier fingerprint;
-    LinuxAuthenticator authenticator(prompt, fingerprint);
+    PamPasswordVerifier password;
+    PromptAuthenticator authenticator(prompt, fingerprint, password);
     std::unique_ptr<SecretStore> secrets;
     if (LibsecretStore::isAvailable())
         secrets = std::make_unique<LibsecretStore>();
     else
         secrets = std::make_unique<FileSecretStore>();
-    X11Workspace workspace;
-    ShieldWindows shield;
+    const WindowSystem windowSystem = chooseWindowSystem();
+    DesktopEntryIndex installedApps;
     LogindSystemEvents systemEvents;
-    XdgAutostart loginItems(QStringLiteral("org.veilmark.Veilmark"), QCoreApplication::applicationFilePath());
+    XdgAutostart loginItems(QStringLiteral(VEILMARK_APP_ID), QCoreApplication::applicationFilePath());
     DesktopAppearance appearance;
 
-    AppState state(PlatformServices{clock, authenticator, *secrets, workspace, shield, systemEvents,
-                                    loginItems, appearance, QDir::homePath(), DataDirectory::path()});
+    AppState state(PlatformServices{clock, authenticator, *secrets, *windowSystem.workspace, *windowSystem.shield,
+                                    installedApps, systemEvents, loginItems, appearance, QDir::homePath(),
+                                    DataDirectory::path()});
 
     // Every way out (Quit, SIGTERM, SIGINT, SIGHUP, the session ending) passes here first.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &state, [&] {
@@ -180,7 +210,7 @@ int main(int argc, char* argv[])
     SignalHandler signalHandler;
     QObject::connect(&signalHandler, &SignalHandler::quitRequested, &app, [] { QCoreApplication::quit(); });
 
-    ViewContext viewContext(state, &authenticator, &workspace, QDir::homePath());
+    ViewContext viewContext(state, QDir::homePath());
     UiShell shell(viewContext);
     QObject::connect(&instance, &SingleInstance::activationRequested, &shell, &UiShell::showMainWindow);
     if (qEnvironmentVariableIntValue("VEILMARK_MEASURE") == 1)

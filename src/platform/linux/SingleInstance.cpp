@@ -1,4 +1,4 @@
-#include "SingleInstance.h"
+#include "platform/linux/SingleInstance.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

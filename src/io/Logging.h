@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// The journal categories of the core, one per room. A failure that the user cannot see in the
+// window still leaves one line here.
+Q_DECLARE_LOGGING_CATEGORY(lcIo)      // veilmark.io
+Q_DECLARE_LOGGING_CATEGORY(lcStore)   // veilmark.store
+Q_DECLARE_LOGGING_CATEGORY(lcAuth)    // veilmark.auth
+Q_DECLARE_LOGGING_CATEGORY(lcApps)    // veilmark.apps
+Q_DECLARE_LOGGING_CATEGORY(lcFolders) // veilmark.folders
+Q_DECLARE_LOGGING_CATEGORY(lcApp)     // veilmark.app
