@@ -1,14 +1,15 @@
 #include "app/AppState.h"
 #include "apps/AppProtectionEngine.h"
 #include "auth/SessionManager.h"
+#include "fakes/FakeAppearance.h"
 #include "fakes/FakeAuthenticator.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeInstalledApps.h"
 #include "fakes/FakeSecretStore.h"
 #include "fakes/FakeShieldDisplay.h"
 #include "fakes/FakeSystemEvents.h"
 #include "fakes/FakeWorkspace.h"
 #include "io/AccessControlLock.h"
-#include "app/Appearance.h"
 #include "app/LoginItems.h"
 #include "io/DataDirectory.h"
 #include "store/PolicySnapshot.h"
@@ -24,10 +25,6 @@
 // real directories and desktop entries, fakes for the desktop. Run through tests/unprivileged.sh so
 // that locks are really checked.
 namespace {
-struct NoAppearance : Appearance
-{
-    void apply(AppearanceMode) override {}
-};
 struct NoLoginItems : LoginItems
 {
     bool isRegistered() const override { return false; }
@@ -45,7 +42,8 @@ struct Desk
     FakeShieldDisplay display;
     FakeSystemEvents events;
     NoLoginItems loginItems;
-    NoAppearance appearance;
+    FakeAppearance appearance;
+    FakeInstalledApps installed;
     PolicySnapshot snapshot;
 
     Desk()
@@ -86,7 +84,7 @@ struct Desk
     std::unique_ptr<AppState> state()
     {
         return std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, workspace, display,
-                                                           events, loginItems, appearance, home.path(),
+                                                           installed, events, loginItems, appearance, home.path(),
                                                            DataDirectory::path()});
     }
 };

@@ -6,6 +6,7 @@
 #include "auth/SessionManager.h"
 #include "fakes/FakeAuthenticator.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeInstalledApps.h"
 #include "fakes/FakeSecretStore.h"
 #include "fakes/FakeShieldDisplay.h"
 #include "fakes/FakeWorkspace.h"
@@ -33,13 +34,14 @@ class TestAppProtectionEngine : public QObject
         FakeSecretStore secrets;
         KeychainService keychain{secrets};
         FakeWorkspace workspace;
+        FakeInstalledApps installed;
         FakeShieldDisplay display;
         PolicyStore policy;
         EventLog log;
         SessionManager sessions{clock};
         AuthenticationService auth{authenticator, keychain};
         OverlayManager overlay{display};
-        AppProtectionEngine engine{policy, auth, sessions, overlay, log, workspace};
+        AppProtectionEngine engine{policy, auth, sessions, overlay, log, workspace, installed};
         ProtectedApp firefox = app("firefox-esr", "Firefox");
 
         ProtectedApp app(const QString& id, const QString& name)
@@ -47,6 +49,7 @@ class TestAppProtectionEngine : public QObject
             QFile file(entries.filePath(id + ".desktop"));
             if (file.open(QIODevice::WriteOnly))
                 file.write("[Desktop Entry]\nType=Application\nName=" + name.toUtf8() + "\nExec=true\n");
+            installed.applications.append({id, name, file.fileName()});
             return {id, name, file.fileName(), true, true};
         }
         ~Rig()
@@ -155,10 +158,12 @@ private slots:
     {
         Rig rig;
         rig.protect(rig.firefox);
+        // The running application's icon first, else the one its entry names.
+        rig.installed.icons[rig.firefox.appPath] = QImage(8, 8, QImage::Format_ARGB32);
         rig.workspace.icons["firefox-esr"] = QImage(16, 16, QImage::Format_ARGB32);
         rig.workspace.appLaunches("firefox-esr");
         ShieldModel& model = rig.overlay.model();
-        QVERIFY(!model.icon().isNull());
+        QCOMPARE(model.icon().width(), 16);
         // The prompt opens with the shield, without a click; Unlock while it is open does nothing.
         QCOMPARE(rig.authenticator.calls.size(), 1);
         QCOMPARE(rig.authenticator.calls[0].policy, Policy::fingerprint);
@@ -249,7 +254,7 @@ private slots:
         rig.engine.unlockAndLaunch(rig.firefox);
         rig.authenticator.reply(Result::success);
         QVERIFY(rig.readable(rig.firefox));
-        QCOMPARE(rig.workspace.actions.last(), "launch " + rig.firefox.appPath);
+        QCOMPARE(rig.installed.launched, QStringList{rig.firefox.appPath});
         rig.workspace.appLaunches("firefox-esr");
         QCOMPARE(rig.display.shows, 0);
         rig.engine.relockApp("firefox-esr");
@@ -262,6 +267,26 @@ private slots:
         QCOMPARE(rig.events(), QStringList({"appRelocked|Firefox|Locked", "appRelocked|Firefox|Locked",
                                             "appUnlocked|Firefox|", "appRelocked|Firefox|Manual relock",
                                             "appAuthFailed|Firefox|Password not accepted — try again"}));
+    }
+
+    // Adding skips Veilmark itself, entries that are not applications and entries already protected,
+    // and locks each new one at once; removing opens the entry and forgets the unlock.
+    void addAndRemove()
+    {
+        Rig rig;
+        rig.engine.start();
+        const ProtectedApp own = rig.app(AppProtectionEngine::OwnBundleID, "Veilmark");
+        const QStringList paths{rig.firefox.appPath, own.appPath, rig.entries.filePath("none.desktop"),
+                                rig.firefox.appPath};
+        QCOMPARE(rig.engine.addApps(paths), 1);
+        QCOMPARE(rig.policy.apps(), QList<ProtectedApp>{rig.firefox});
+        QVERIFY(!rig.readable(rig.firefox) && rig.readable(own));
+        rig.sessions.insertUnlockedApp("firefox-esr");
+        rig.engine.removeProtection(rig.firefox);
+        QVERIFY(rig.policy.apps().isEmpty() && rig.readable(rig.firefox));
+        QVERIFY(!rig.sessions.isAppUnlocked("firefox-esr"));
+        QCOMPARE(rig.events(),
+                 QStringList({"appRelocked|Firefox|Locked", "appRelocked|Firefox|Protection removed"}));
     }
 };
 

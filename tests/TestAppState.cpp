@@ -1,8 +1,10 @@
 #include "TestDataHome.h"
 #include "app/AppState.h"
 #include "auth/SessionManager.h"
+#include "fakes/FakeAppearance.h"
 #include "fakes/FakeAuthenticator.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeInstalledApps.h"
 #include "fakes/FakeLoginItems.h"
 #include "fakes/FakeSecretStore.h"
 #include "fakes/FakeShieldDisplay.h"
@@ -10,13 +12,13 @@
 #include "fakes/FakeWorkspace.h"
 #include "io/AccessControlLock.h"
 #include "folders/FolderProtectionEngine.h"
-#include "app/Appearance.h"
 #include "io/DataDirectory.h"
 #include "store/EventLog.h"
 #include "store/PolicySnapshot.h"
 #include "store/PolicyStore.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTest>
 
 using Result = Authenticator::Result;
@@ -51,9 +53,13 @@ struct JournalingEvents : FakeSystemEvents
         FakeSystemEvents::start();
     }
 };
-struct JournalingAppearance : Appearance
+struct JournalingAppearance : FakeAppearance
 {
-    void apply(AppearanceMode) override { journal << "appearance"; }
+    bool desktopPrefersDark() override
+    {
+        journal << "appearance";
+        return FakeAppearance::desktopPrefersDark();
+    }
 };
 struct JournalingLoginItems : ScriptedLoginItems
 {
@@ -79,14 +85,16 @@ class TestAppState : public QObject
         FakeAuthenticator authenticator;
         JournalingSecrets secrets;
         JournalingWorkspace workspace;
+        FakeInstalledApps installed;
         FakeShieldDisplay display;
         JournalingEvents system;
         JournalingLoginItems loginItems;
         JournalingAppearance appearance;
         std::unique_ptr<AppState> state;
 
-        Rig(const std::function<void(PolicySnapshot&)>& stored = {})
+        Rig(const std::function<void(PolicySnapshot&)>& stored = {}, bool appsSupported = true)
         {
+            workspace.supported = appsSupported;
             journal.clear();
             if (stored) {
                 PolicySnapshot snapshot;
@@ -96,7 +104,7 @@ class TestAppState : public QObject
                 file.write(snapshot.encode());
             }
             state = std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, workspace,
-                                                                display, system, loginItems, appearance,
+                                                                display, installed, system, loginItems, appearance,
                                                                 home.path(), DataDirectory::path()});
         }
         ~Rig()
@@ -198,6 +206,50 @@ private slots:
         QVERIFY(rig.state->policy()->settings().launchAtLogin);
         QVERIFY(rig.loginItems.registered);
         QCOMPARE(rig.state->log()->events().size(), 1);
+    }
+
+    // Without a window-system backend that can hide windows, nothing about applications happens:
+    // no running application is asked for, no desktop entry locked, on start or on relock.
+    void unsupportedBackendLeavesApplicationsAlone()
+    {
+        QTemporaryDir entries;
+        const QString entry = entries.filePath("firefox-esr.desktop");
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        Rig rig([&](PolicySnapshot& s) { s.apps = {{"firefox-esr", "Firefox", entry, true, true}}; }, false);
+        QVERIFY(!rig.state->appProtectionSupported());
+        rig.state->start();
+        rig.state->relockEverything("Manual lock-all");
+        rig.workspace.appLaunches("firefox-esr");
+        QVERIFY(!journal.contains("apps"));
+        QVERIFY(AccessControlLock::isAccessible(entry));
+        QVERIFY(rig.workspace.hidden.isEmpty() && rig.display.shows == 0);
+    }
+
+    // `system` follows the desktop's preference as it changes; light and dark ignore it.
+    void appearanceFollowsTheSettingThenTheDesktop_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QList<bool>>("dark"); // at start, after the desktop turns dark, after it turns light
+        QTest::newRow("system") << "system" << QList<bool>{false, true, false};
+        QTest::newRow("dark") << "dark" << QList<bool>{true, true, true};
+        QTest::newRow("light") << "light" << QList<bool>{false, false, false};
+    }
+
+    void appearanceFollowsTheSettingThenTheDesktop()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QList<bool>, dark);
+        Rig rig([&](PolicySnapshot& s) { s.settings.appearance = *appearanceModeFromRawValue(mode); });
+        QSignalSpy changes(rig.state.get(), &AppState::darkChanged);
+        rig.state->start();
+        QCOMPARE(rig.state->isDark(), dark[0]);
+        rig.appearance.prefer(true);
+        QCOMPARE(rig.state->isDark(), dark[1]);
+        rig.appearance.prefer(false);
+        QCOMPARE(rig.state->isDark(), dark[2]);
+        QCOMPARE(changes.size(), int(dark[0]) + int(dark[1] != dark[0]) + int(dark[2] != dark[1]));
     }
 };
 

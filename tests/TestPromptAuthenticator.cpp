@@ -1,147 +1,186 @@
-#include "fakes/FakePresencePrompt.h"
-#include "platform/linux/FprintdVerifier.h"
 #include "auth/PromptAuthenticator.h"
+#include "fakes/FakeFingerprintVerifier.h"
+#include "fakes/FakePasswordVerifier.h"
+#include "fakes/FakePresencePrompt.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
-
-#include <pwd.h>
-#include <unistd.h>
-
-// The Linux prompt flow with a scripted window, real PAM (through pam_wrapper and pam_matrix,
-// never the system's stack) and fprintd on a system bus that has no fingerprint service.
-#ifndef VEILMARK_PAM_MODULE_DIR
-#error "VEILMARK_PAM_MODULE_DIR must name the directory of pam_wrapper's test modules"
-#endif
 
 using Result = Authenticator::Result;
 using Policy = Authenticator::Policy;
+using Scan = FingerprintVerifier::Scan;
 
-class TestLinuxAuthenticator : public QObject
+// The prompt's flow with a scripted window, reader and password check.
+class TestPromptAuthenticator : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::optional<Authenticator::Outcome> m_outcome;
-    FakePresencePrompt m_prompt;
-    FprintdVerifier m_fingerprint;
-    std::optional<LinuxAuthenticator> m_authenticator;
-
-    void evaluate(Policy policy)
+    struct Rig
     {
-        m_outcome.reset();
-        m_authenticator->evaluate(policy, "unlock the folder “Taxes”",
-                                  [this](const Authenticator::Outcome& outcome) { m_outcome = outcome; });
-    }
+        FakePresencePrompt prompt;
+        FakeFingerprintVerifier reader;
+        FakePasswordVerifier passwords;
+        PromptAuthenticator authenticator{prompt, reader, passwords};
+        std::optional<Authenticator::Outcome> outcome;
 
-    bool freshProof() const { return m_outcome->proof.isFresh(QDateTime::currentDateTimeUtc()); }
+        void evaluate(Policy policy)
+        {
+            outcome.reset();
+            authenticator.evaluate(policy, "unlock Taxes", [this](const Authenticator::Outcome& o) { outcome = o; });
+        }
+        // Scans `count` unknown fingers in one fingerprint prompt.
+        void noMatches(int count)
+        {
+            evaluate(Policy::fingerprint);
+            for (int i = 0; i < count && !outcome; ++i)
+                reader.fail(Scan::noMatch);
+        }
+        void type(const QByteArray& password, PasswordVerifier::Verdict verdict = PasswordVerifier::Verdict::rejected)
+        {
+            prompt.type(password);
+            passwords.answer(verdict);
+        }
+        Result result() const { return outcome ? outcome->result : Result(-1); }
+    };
 
 private slots:
-    void initTestCase()
+    // Typed passwords: each prompt allows three tries; the status says what happened.
+    void passwordPrompt_data()
     {
-        if (qgetenv("PAM_WRAPPER") != "1")
-            QSKIP("needs pam_wrapper (run through CTest)");
-        QFile passdb(m_dir.filePath("passdb"));
-        QFile service(m_dir.filePath("veilmark"));
-        QVERIFY(passdb.open(QIODevice::WriteOnly) && service.open(QIODevice::WriteOnly));
-        passdb.write(QByteArray(::getpwuid(::geteuid())->pw_name) + ":secret:veilmark\n");
-        service.write(QStringLiteral("auth required %1/pam_matrix.so passdb=%2\n")
-                          .arg(VEILMARK_PAM_MODULE_DIR, passdb.fileName())
-                          .toUtf8());
-        passdb.close();
-        service.close();
-        qputenv("PAM_WRAPPER_SERVICE_DIR", QFile::encodeName(m_dir.path()));
-        // A system bus without fprintd: the fingerprint route is simply not there.
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(m_dir.filePath("no-bus")));
-        m_authenticator.emplace(m_prompt, m_fingerprint);
+        QTest::addColumn<QList<QByteArray>>("typed");
+        QTest::addColumn<int>("result"); // -1: still open
+        QTest::addColumn<QString>("status");
+        QTest::newRow("right") << QList<QByteArray>{"secret"} << int(Result::success) << "Checking…";
+        QTest::newRow("wrong, then right")
+            << QList<QByteArray>{"a", "b", "secret"} << int(Result::success) << "Checking…";
+        QTest::newRow("wrong twice") << QList<QByteArray>{"a", "b"} << -1 << "Wrong password — try again";
+        QTest::newRow("wrong three times")
+            << QList<QByteArray>{"a", "b", "c"} << int(Result::passwordFailed) << "Checking…";
     }
 
-    void passwordPromptChecksThroughPam()
+    void passwordPrompt()
     {
-        evaluate(Policy::deviceOwner);
-        QVERIFY(m_prompt.isOpen);
-        QCOMPARE(m_prompt.mode, PresencePrompt::Mode::password);
-        QCOMPARE(m_prompt.reason, QString("unlock the folder “Taxes”"));
-        for (int attempt = 1; attempt < LinuxAuthenticator::MaxPasswordAttempts; ++attempt) {
-            m_prompt.type("wrong");
-            QVERIFY(m_prompt.busy);
-            QTRY_VERIFY(!m_prompt.busy);
-            QVERIFY(m_prompt.isOpen);
-            QVERIFY(m_prompt.statusIsError);
-            QCOMPARE(m_prompt.status, QString("Wrong password — try again"));
+        QFETCH(QList<QByteArray>, typed);
+        QFETCH(int, result);
+        QFETCH(QString, status);
+        Rig rig;
+        for (int prompt = 0; prompt < 2; ++prompt) { // the count starts afresh with each prompt
+            rig.evaluate(Policy::deviceOwner);
+            QCOMPARE(rig.prompt.mode, PresencePrompt::Mode::password);
+            QCOMPARE(rig.prompt.reason, QString("unlock Taxes"));
+            QCOMPARE(rig.prompt.status, QString("Enter your password to allow this."));
+            for (const QByteArray& password : typed) {
+                rig.prompt.type(password);
+                QVERIFY(rig.prompt.busy);
+                rig.prompt.type("ignored while checking");
+                rig.passwords.answer();
+            }
+            QCOMPARE(rig.passwords.checked.size(), typed.size() * (prompt + 1));
+            QCOMPARE(int(rig.result()), result);
+            QCOMPARE(rig.prompt.isOpen, result == -1);
+            QCOMPARE(rig.prompt.status, status);
+            if (rig.outcome)
+                QCOMPARE(rig.outcome->proof.isFresh(QDateTime::currentDateTimeUtc()), result == int(Result::success));
+            rig.authenticator.cancelPrompt(Result::appCancel);
         }
-        m_prompt.type("secret");
-        QTRY_VERIFY(m_outcome.has_value());
-        QCOMPARE(m_outcome->result, Result::success);
-        QVERIFY(freshProof());
-        QVERIFY(!m_prompt.isOpen);
+    }
 
-        // The count starts afresh with each prompt.
-        evaluate(Policy::deviceOwner);
-        for (int attempt = 0; attempt < LinuxAuthenticator::MaxPasswordAttempts; ++attempt) {
-            QTRY_VERIFY(!m_prompt.busy && !m_outcome);
-            m_prompt.type("wrong");
+    // An unusable check ends the prompt; a cancelled prompt ignores the answer that arrives later.
+    void unavailableCheckAndLateAnswer()
+    {
+        Rig rig;
+        rig.evaluate(Policy::deviceOwner);
+        rig.type("x", PasswordVerifier::Verdict::unavailable);
+        QCOMPARE(rig.result(), Result::otherError);
+        QCOMPARE(rig.outcome->description, QString("Authentication failure"));
+
+        rig.evaluate(Policy::deviceOwner);
+        rig.prompt.type("secret");
+        rig.prompt.pressCancel();
+        QCOMPARE(rig.result(), Result::userCancel);
+        rig.evaluate(Policy::deviceOwner);
+        rig.passwords.answer();
+        QVERIFY(!rig.outcome && rig.prompt.isOpen);
+    }
+
+    // Unknown fingers: three end a prompt, five in a row (across prompts) lock the reader out until a
+    // match or an accepted password. Other failed scans only ask again.
+    void fingerprintAttempts_data()
+    {
+        QTest::addColumn<QList<int>>("noMatchesPerPrompt");
+        QTest::addColumn<int>("lastResult");
+        QTest::addColumn<bool>("lockedOut");
+        QTest::newRow("two") << QList<int>{2} << -1 << false;
+        QTest::newRow("three") << QList<int>{3} << int(Result::fingerprintFailed) << false;
+        QTest::newRow("three, then two") << QList<int>{3, 2} << int(Result::lockout) << true;
+        QTest::newRow("two, match, three") << QList<int>{2, 0, 3} << int(Result::fingerprintFailed) << false;
+    }
+
+    void fingerprintAttempts()
+    {
+        QFETCH(QList<int>, noMatchesPerPrompt);
+        QFETCH(int, lastResult);
+        QFETCH(bool, lockedOut);
+        Rig rig;
+        for (int count : noMatchesPerPrompt) {
+            rig.authenticator.cancelPrompt(Result::appCancel);
+            rig.noMatches(count);
+            if (count == 0)
+                rig.reader.end(Result::success);
         }
-        QTRY_VERIFY(m_outcome.has_value());
-        QCOMPARE(m_outcome->result, Result::passwordFailed);
-        QVERIFY(!freshProof());
-        QVERIFY(!m_prompt.isOpen);
+        QCOMPARE(int(rig.result()), lastResult);
+        QCOMPARE(rig.reader.running, lastResult == -1);
+        QCOMPARE(rig.authenticator.isFingerprintLockedOut(), lockedOut);
+        QCOMPARE(rig.authenticator.canUseFingerprint(), !lockedOut);
+        if (lastResult == -1) {
+            QCOMPARE(rig.prompt.status, QString("Fingerprint not recognized — try again"));
+            rig.reader.fail(Scan::notCentered);
+            QCOMPARE(rig.prompt.status, QString("Center your finger on the reader and try again"));
+            QVERIFY(!rig.outcome);
+            return;
+        }
+        if (!lockedOut)
+            return;
+        // Locked out, a fingerprint prompt ends at once without the reader; a password clears it.
+        const int starts = rig.reader.starts;
+        rig.evaluate(Policy::fingerprint);
+        QTRY_COMPARE(rig.result(), Result::lockout);
+        QCOMPARE(rig.reader.starts, starts);
+        rig.evaluate(Policy::deviceOwner);
+        rig.type("secret");
+        QVERIFY(rig.authenticator.canUseFingerprint());
     }
 
-    void cancelWhileCheckingIgnoresTheLateAnswer()
+    void fingerprintPromptAndOnePromptAtATime()
     {
-        evaluate(Policy::deviceOwner);
-        m_prompt.type("secret");
-        m_prompt.pressCancel();
-        QVERIFY(m_outcome.has_value());
-        QCOMPARE(m_outcome->result, Result::userCancel);
-        // The PAM answer still arrives, and must not reach a prompt opened since.
-        evaluate(Policy::deviceOwner);
-        QThreadPool::globalInstance()->waitForDone();
-        QCoreApplication::sendPostedEvents();
-        QVERIFY(!m_outcome.has_value());
-        QVERIFY(m_prompt.isOpen);
-        m_authenticator->cancelPrompt(Result::appCancel);
-        QCOMPARE(m_outcome->result, Result::appCancel);
-    }
-
-    void fingerprintRouteAndOnePromptAtATime()
-    {
-        QVERIFY(!m_authenticator->canUseFingerprint());
-        QVERIFY(!m_authenticator->hasFingerprintReader());
-        evaluate(Policy::fingerprint);
-        QCOMPARE(m_prompt.mode, PresencePrompt::Mode::fingerprint);
-        QTRY_VERIFY(m_outcome.has_value());
-        QCOMPARE(m_outcome->result, Result::notAvailable);
-
-        evaluate(Policy::fingerprint);
-        m_prompt.pressFallback();
-        QVERIFY(m_outcome.has_value());
-        QCOMPARE(m_outcome->result, Result::userFallback);
-
+        Rig rig;
+        rig.reader.prints = false;
+        QVERIFY(!rig.authenticator.canUseFingerprint() && rig.authenticator.hasFingerprintReader());
+        rig.evaluate(Policy::fingerprint);
+        QCOMPARE(rig.prompt.mode, PresencePrompt::Mode::fingerprint);
+        QCOMPARE(rig.prompt.status, QString("Place your finger on the reader"));
         // A password typed into a fingerprint prompt is never checked.
-        evaluate(Policy::fingerprint);
-        m_prompt.type("secret");
-        QVERIFY(!m_prompt.busy);
-        QTRY_VERIFY(m_outcome.has_value());
-        QCOMPARE(m_outcome->result, Result::notAvailable);
+        rig.prompt.type("secret");
+        QVERIFY(rig.passwords.checked.isEmpty());
+        rig.reader.end(Result::notEnrolled);
+        QCOMPARE(rig.result(), Result::notEnrolled);
 
-        evaluate(Policy::deviceOwner);
-        const int opens = m_prompt.opens;
+        rig.evaluate(Policy::fingerprint);
+        rig.prompt.pressFallback();
+        QCOMPARE(rig.result(), Result::userFallback);
+        QVERIFY(!rig.reader.running && !rig.prompt.isOpen);
+
+        rig.evaluate(Policy::fingerprint);
+        const int opens = rig.prompt.opens;
         std::optional<Authenticator::Outcome> refused;
-        m_authenticator->evaluate(Policy::deviceOwner, "again",
-                                  [&](const Authenticator::Outcome& outcome) { refused = outcome; });
+        rig.authenticator.evaluate(Policy::deviceOwner, "again", [&](const Authenticator::Outcome& o) { refused = o; });
         QTRY_VERIFY(refused.has_value());
         QCOMPARE(refused->result, Result::otherError);
-        QCOMPARE(m_prompt.opens, opens);
-        QVERIFY(m_prompt.isOpen);
-        m_authenticator->cancelPrompt(Result::systemCancel);
-        QCOMPARE(m_outcome->result, Result::systemCancel);
+        QCOMPARE(rig.prompt.opens, opens);
+        rig.authenticator.cancelPrompt(Result::systemCancel);
+        QCOMPARE(rig.result(), Result::systemCancel);
+        QVERIFY(!rig.reader.running);
     }
 };
 
-QTEST_GUILESS_MAIN(TestLinuxAuthenticator)
-#include "TestLinuxAuthenticator.moc"
+QTEST_GUILESS_MAIN(TestPromptAuthenticator)
+#include "TestPromptAuthenticator.moc"

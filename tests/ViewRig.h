@@ -4,14 +4,16 @@
 #include "Theme.h"
 #include "ViewContext.h"
 #include "app/AppState.h"
+#include "auth/KeychainService.h"
+#include "fakes/FakeAppearance.h"
 #include "fakes/FakeAuthenticator.h"
 #include "fakes/FakeClock.h"
+#include "fakes/FakeInstalledApps.h"
 #include "fakes/FakeLoginItems.h"
 #include "fakes/FakeSecretStore.h"
 #include "fakes/FakeShieldDisplay.h"
 #include "fakes/FakeSystemEvents.h"
 #include "fakes/FakeWorkspace.h"
-#include "platform/linux/DesktopAppearance.h"
 #include "io/DataDirectory.h"
 
 #include <QQuickItem>
@@ -22,14 +24,8 @@
 #include <functional>
 #include <memory>
 
-// A desktop where windows cannot be watched (Wayland).
-struct UnsupportedWorkspace : FakeWorkspace
-{
-    bool isSupported() const override { return false; }
-};
-
-// The real coordinator with fakes of every platform service except the appearance, whose
-// palette switch the views follow; a temporary data directory and home.
+// The real coordinator with fakes of every platform service, the palette following its
+// appearance as in the program; a temporary data directory and home.
 struct ViewRig
 {
     TestDataHome data;
@@ -37,22 +33,25 @@ struct ViewRig
     FakeClock clock;
     FakeAuthenticator authenticator;
     FakeSecretStore secrets;
-    std::unique_ptr<FakeWorkspace> workspace;
+    FakeWorkspace workspace;
     FakeShieldDisplay display;
+    FakeInstalledApps installed;
     FakeSystemEvents system;
     ScriptedLoginItems loginItems;
-    DesktopAppearance appearance;
+    FakeAppearance appearance;
     std::unique_ptr<AppState> state;
     std::unique_ptr<ViewContext> context;
 
     explicit ViewRig(bool appsSupported = true)
-        : workspace(appsSupported ? std::make_unique<FakeWorkspace>()
-                                  : std::make_unique<UnsupportedWorkspace>())
-        , state(std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, *workspace,
-                                                            display, system, loginItems, appearance,
-                                                            home.path(), DataDirectory::path()}))
-        , context(std::make_unique<ViewContext>(*state, &authenticator, workspace.get(), home.path()))
-    {}
+    {
+        workspace.supported = appsSupported;
+        state = std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, workspace, display,
+                                                            installed, system, loginItems, appearance, home.path(),
+                                                            DataDirectory::path()});
+        state->keychain()->ensureVaultToken();
+        context = std::make_unique<ViewContext>(*state, home.path());
+        Theme::follow(*state);
+    }
 };
 
 namespace view {

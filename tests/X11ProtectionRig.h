@@ -9,11 +9,12 @@
 #include "fakes/FakeAuthenticator.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeSecretStore.h"
+#include "platform/linux/DesktopEntryIndex.h"
 #include "platform/linux/X11Workspace.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 
-// Application protection on the real X server: the real workspace and shield, a scripted
+// Application protection on the real X server: the real workspace, entries and shield, a scripted
 // authenticator and no keyring. Needs a QGuiApplication on an X display.
 struct X11ProtectionRig
 {
@@ -26,7 +27,8 @@ struct X11ProtectionRig
     SessionManager sessions{clock};
     AuthenticationService auth{authenticator, keychain};
     X11Workspace workspace;
+    DesktopEntryIndex installed;
     ShieldWindows display;
     OverlayManager overlay{display};
-    AppProtectionEngine engine{policy, auth, sessions, overlay, log, workspace};
+    AppProtectionEngine engine{policy, auth, sessions, overlay, log, workspace, installed};
 };

@@ -12,11 +12,11 @@ class FakeWorkspace : public Workspace
 public:
     QStringList running;
     QSet<QString> hidden;
-    QStringList actions; // "hide x", "unhide x", "activate x", "launch path"
+    QStringList actions; // "hide x", "unhide x", "activate x"
     QHash<QString, QImage> icons;
-    QHash<QString, QImage> fileIcons;
+    bool supported = true;
 
-    bool isSupported() const override { return true; }
+    bool isSupported() const override { return supported; }
     QStringList runningApplications() const override { return running; }
     void hide(const QString& id) override
     {
@@ -30,8 +30,6 @@ public:
     }
     void activate(const QString& id) override { actions.append("activate " + id); }
     QImage icon(const QString& id) const override { return icons.value(id); }
-    QImage iconForFile(const QString& path) const override { return fileIcons.value(path); }
-    void launch(const QString& path) override { actions.append("launch " + path); }
 
     void appLaunches(const QString& id)
     {
