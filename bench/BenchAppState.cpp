@@ -1,4 +1,5 @@
 #include "app/AppState.h"
+#include "app/LoginItems.h"
 #include "apps/AppProtectionEngine.h"
 #include "auth/SessionManager.h"
 #include "fakes/FakeAppearance.h"
@@ -10,7 +11,6 @@
 #include "fakes/FakeSystemEvents.h"
 #include "fakes/FakeWorkspace.h"
 #include "io/AccessControlLock.h"
-#include "app/LoginItems.h"
 #include "io/DataDirectory.h"
 #include "store/PolicySnapshot.h"
 #include "store/PolicyStore.h"
@@ -84,8 +84,8 @@ struct Desk
     std::unique_ptr<AppState> state()
     {
         return std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, workspace, display,
-                                                           installed, events, loginItems, appearance, home.path(),
-                                                           DataDirectory::path()});
+                                                           installed, events, loginItems, appearance,
+                                                           home.path(), DataDirectory::path()});
     }
 };
 } // namespace

@@ -103,9 +103,9 @@ struct WindowSystem
 WindowSystem chooseWindowSystem()
 {
     const QString session = qEnvironmentVariable("XDG_SESSION_TYPE");
-    const bool wayland = session == QLatin1String("wayland") ||
-                         (session.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY") &&
-                          !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+    const bool wayland =
+        session == QLatin1String("wayland") || (session.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY") &&
+                                                !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
     if (!wayland) {
         auto x11 = std::make_unique<X11Workspace>();
         if (x11->isSupported())
@@ -198,9 +198,9 @@ int main(int argc, char* argv[])
     XdgAutostart loginItems(QStringLiteral(VEILMARK_APP_ID), QCoreApplication::applicationFilePath());
     DesktopAppearance appearance;
 
-    AppState state(PlatformServices{clock, authenticator, *secrets, *windowSystem.workspace, *windowSystem.shield,
-                                    installedApps, systemEvents, loginItems, appearance, QDir::homePath(),
-                                    DataDirectory::path()});
+    AppState state(PlatformServices{clock, authenticator, *secrets, *windowSystem.workspace,
+                                    *windowSystem.shield, installedApps, systemEvents, loginItems, appearance,
+                                    QDir::homePath(), DataDirectory::path()});
 
     // Every way out (Quit, SIGTERM, SIGINT, SIGHUP, the session ending) passes here first.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &state, [&] {

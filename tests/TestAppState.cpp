@@ -10,8 +10,8 @@
 #include "fakes/FakeShieldDisplay.h"
 #include "fakes/FakeSystemEvents.h"
 #include "fakes/FakeWorkspace.h"
-#include "io/AccessControlLock.h"
 #include "folders/FolderProtectionEngine.h"
+#include "io/AccessControlLock.h"
 #include "io/DataDirectory.h"
 #include "store/EventLog.h"
 #include "store/PolicySnapshot.h"
@@ -103,9 +103,9 @@ class TestAppState : public QObject
                 file.open(QIODevice::WriteOnly);
                 file.write(snapshot.encode());
             }
-            state = std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, workspace,
-                                                                display, installed, system, loginItems, appearance,
-                                                                home.path(), DataDirectory::path()});
+            state = std::make_unique<AppState>(
+                PlatformServices{clock, authenticator, secrets, workspace, display, installed, system,
+                                 loginItems, appearance, home.path(), DataDirectory::path()});
         }
         ~Rig()
         {

@@ -134,11 +134,12 @@ private slots:
         for (int i = 0; i < checks; ++i) {
             // A copy of the literal shares its storage: only the verifier's own copy may be wiped.
             const QByteArray password = i % 2 == 0 ? kPassword : "wrong" + QByteArray::number(i);
-            PamPasswordVerifier(PamPasswordVerifier::defaultService, kUser).verify(password, &context, [&, i](const Result& result) {
-                ++deliveries[i];
-                received[i] = result;
-                elsewhere = elsewhere || QThread::currentThread() != context.thread();
-            });
+            PamPasswordVerifier(PamPasswordVerifier::defaultService, kUser)
+                .verify(password, &context, [&, i](const Result& result) {
+                    ++deliveries[i];
+                    received[i] = result;
+                    elsewhere = elsewhere || QThread::currentThread() != context.thread();
+                });
         }
         QCOMPARE(deliveries, QList<int>(checks, 0));
 
@@ -169,7 +170,8 @@ private slots:
         QFETCH(bool, checkFinished);
         auto context = null ? nullptr : std::make_unique<QObject>();
         bool called = false;
-        PamPasswordVerifier(PamPasswordVerifier::defaultService, kUser).verify(kPassword, context.get(), [&](const Result&) { called = true; });
+        PamPasswordVerifier(PamPasswordVerifier::defaultService, kUser)
+            .verify(kPassword, context.get(), [&](const Result&) { called = true; });
         if (checkFinished)
             QThreadPool::globalInstance()->waitForDone();
         context.reset();

@@ -25,7 +25,8 @@ class TestPromptAuthenticator : public QObject
         void evaluate(Policy policy)
         {
             outcome.reset();
-            authenticator.evaluate(policy, "unlock Taxes", [this](const Authenticator::Outcome& o) { outcome = o; });
+            authenticator.evaluate(policy, "unlock Taxes",
+                                   [this](const Authenticator::Outcome& o) { outcome = o; });
         }
         // Scans `count` unknown fingers in one fingerprint prompt.
         void noMatches(int count)
@@ -34,7 +35,8 @@ class TestPromptAuthenticator : public QObject
             for (int i = 0; i < count && !outcome; ++i)
                 reader.fail(Scan::noMatch);
         }
-        void type(const QByteArray& password, PasswordVerifier::Verdict verdict = PasswordVerifier::Verdict::rejected)
+        void type(const QByteArray& password,
+                  PasswordVerifier::Verdict verdict = PasswordVerifier::Verdict::rejected)
         {
             prompt.type(password);
             passwords.answer(verdict);
@@ -79,7 +81,8 @@ private slots:
             QCOMPARE(rig.prompt.isOpen, result == -1);
             QCOMPARE(rig.prompt.status, status);
             if (rig.outcome)
-                QCOMPARE(rig.outcome->proof.isFresh(QDateTime::currentDateTimeUtc()), result == int(Result::success));
+                QCOMPARE(rig.outcome->proof.isFresh(QDateTime::currentDateTimeUtc()),
+                         result == int(Result::success));
             rig.authenticator.cancelPrompt(Result::appCancel);
         }
     }
@@ -172,7 +175,8 @@ private slots:
         rig.evaluate(Policy::fingerprint);
         const int opens = rig.prompt.opens;
         std::optional<Authenticator::Outcome> refused;
-        rig.authenticator.evaluate(Policy::deviceOwner, "again", [&](const Authenticator::Outcome& o) { refused = o; });
+        rig.authenticator.evaluate(Policy::deviceOwner, "again",
+                                   [&](const Authenticator::Outcome& o) { refused = o; });
         QTRY_VERIFY(refused.has_value());
         QCOMPARE(refused->result, Result::otherError);
         QCOMPARE(rig.prompt.opens, opens);

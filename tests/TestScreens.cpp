@@ -202,11 +202,10 @@ private slots:
     void choosersAddSeveralAtOnce()
     {
         ViewRig rig;
-        for (const QString entry :
-             {"org.veilmark.Veilmark=Veilmark", "org.example.Zebra=Zebra Notes", "org.example.Atlas=Atlas",
-              "org.example.Mail=Mail"})
-            rig.installed.applications.append(
-                {entry.section('=', 0, 0), entry.section('=', 1), "/apps/" + entry.section('=', 0, 0) + ".desktop"});
+        for (const QString entry : {"org.veilmark.Veilmark=Veilmark", "org.example.Zebra=Zebra Notes",
+                                    "org.example.Atlas=Atlas", "org.example.Mail=Mail"})
+            rig.installed.applications.append({entry.section('=', 0, 0), entry.section('=', 1),
+                                               "/apps/" + entry.section('=', 0, 0) + ".desktop"});
         for (const char* name : {"Beta", "alpha", "Gamma/Inner", ".hidden"})
             QDir().mkpath(rig.home.path() + "/" + name);
         rig.state->policy()->addApp(app("org.example.Mail", "Mail"));

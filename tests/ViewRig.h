@@ -46,8 +46,8 @@ struct ViewRig
     {
         workspace.supported = appsSupported;
         state = std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, workspace, display,
-                                                            installed, system, loginItems, appearance, home.path(),
-                                                            DataDirectory::path()});
+                                                            installed, system, loginItems, appearance,
+                                                            home.path(), DataDirectory::path()});
         state->keychain()->ensureVaultToken();
         context = std::make_unique<ViewContext>(*state, home.path());
         Theme::follow(*state);

@@ -2,10 +2,10 @@
 
 #include "OverlayManager.h"
 #include "apps/InstalledApps.h"
+#include "apps/Workspace.h"
 #include "auth/AuthenticationService.h"
 #include "auth/SessionManager.h"
 #include "io/AccessControlLock.h"
-#include "apps/Workspace.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 

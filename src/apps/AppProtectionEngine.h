@@ -27,8 +27,8 @@ public:
     static inline const QString OwnBundleID = QStringLiteral(VEILMARK_APP_ID);
 
     AppProtectionEngine(PolicyStore& policy, AuthenticationService& auth, SessionManager& sessions,
-                        OverlayManager& overlay, EventLog& log, Workspace& workspace, InstalledApps& installed,
-                        QObject* parent = nullptr);
+                        OverlayManager& overlay, EventLog& log, Workspace& workspace,
+                        InstalledApps& installed, QObject* parent = nullptr);
 
     void start();
     // Protects the desktop entries at `paths`, in order, each locked at once; Veilmark itself,

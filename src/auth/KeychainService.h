@@ -1,10 +1,9 @@
 #pragma once
 
 #include "VeilmarkBuild.h"
-
-#include "auth/KeychainError.h"
 #include "auth/AuthenticationProof.h"
 #include "auth/Clock.h"
+#include "auth/KeychainError.h"
 #include "auth/SecretStore.h"
 
 #include <QByteArray>

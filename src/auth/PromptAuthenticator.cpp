@@ -18,7 +18,8 @@ PromptAuthenticator::PromptAuthenticator(PresencePrompt& prompt, FingerprintVeri
     connect(&m_prompt, &PresencePrompt::fallbackRequested, this, &PromptAuthenticator::onFallbackRequested);
     connect(&m_prompt, &PresencePrompt::cancelled, this, [this] { cancelPrompt(Result::userCancel); });
     connect(&m_fingerprint, &FingerprintVerifier::scanFailed, this, &PromptAuthenticator::onScanFailed);
-    connect(&m_fingerprint, &FingerprintVerifier::finished, this, &PromptAuthenticator::onFingerprintFinished);
+    connect(&m_fingerprint, &FingerprintVerifier::finished, this,
+            &PromptAuthenticator::onFingerprintFinished);
 }
 
 PromptAuthenticator::~PromptAuthenticator()
@@ -41,7 +42,9 @@ bool PromptAuthenticator::hasFingerprintReader()
 void PromptAuthenticator::evaluate(Policy policy, const QString& reason, std::function<void(Outcome)> done)
 {
     if (isPromptOpen()) {
-        QTimer::singleShot(0, this, [done] { done({Result::otherError, QStringLiteral("Another prompt is open")}); });
+        QTimer::singleShot(0, this, [done] {
+            done({Result::otherError, QStringLiteral("Another prompt is open")});
+        });
         return;
     }
     m_done = std::move(done);

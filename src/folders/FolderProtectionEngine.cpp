@@ -1,9 +1,9 @@
 #include "FolderProtectionEngine.h"
 
-#include "io/AccessControlLock.h"
 #include "ForbiddenPaths.h"
 #include "auth/AuthenticationService.h"
 #include "auth/SessionManager.h"
+#include "io/AccessControlLock.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 

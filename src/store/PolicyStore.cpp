@@ -1,8 +1,8 @@
 #include "PolicyStore.h"
 
+#include "PolicySnapshot.h"
 #include "io/DataDirectory.h"
 #include "io/DocumentFile.h"
-#include "PolicySnapshot.h"
 
 #include <QScopeGuard>
 

@@ -24,7 +24,8 @@ public:
         auto done = std::exchange(m_done, nullptr);
         const Verdict verdict = checked.last() == "secret" ? Verdict::accepted : unavailableOrNot;
         if (done && m_context)
-            done({verdict, verdict == Verdict::accepted ? QString() : QStringLiteral("Authentication failure")});
+            done({verdict,
+                  verdict == Verdict::accepted ? QString() : QStringLiteral("Authentication failure")});
     }
 
 private:

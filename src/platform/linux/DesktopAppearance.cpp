@@ -32,8 +32,9 @@ bool DesktopAppearance::desktopPrefersDark()
     if (!bus.isConnected())
         return false;
     if (!m_subscribed) {
-        m_subscribed = bus.connect(PortalService, PortalPath, SettingsInterface, QStringLiteral("SettingChanged"),
-                                   this, SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+        m_subscribed =
+            bus.connect(PortalService, PortalPath, SettingsInterface, QStringLiteral("SettingChanged"), this,
+                        SLOT(onSettingChanged(QString, QString, QDBusVariant)));
     }
     QDBusMessage call =
         QDBusMessage::createMethodCall(PortalService, PortalPath, SettingsInterface, QStringLiteral("Read"));

@@ -1,4 +1,5 @@
 #include "platform/linux/DesktopEntryIndex.h"
+
 #include "platform/linux/LinuxLogging.h"
 
 #include <QDir>

@@ -35,7 +35,6 @@ public:
     void cancel() override;
     bool isRunning() const { return m_state != State::idle; }
 
-
 private slots:
     void onVerifyStatus(const QString& status, bool done);
 

@@ -1,4 +1,5 @@
 #include "platform/linux/LogindSystemEvents.h"
+
 #include "platform/linux/LinuxLogging.h"
 
 #include <QDBusConnection>
@@ -16,8 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-
 
 const QString kLogind = QStringLiteral("org.freedesktop.login1");
 const QString kManagerPath = QStringLiteral("/org/freedesktop/login1");
@@ -275,7 +274,7 @@ void LogindSystemEvents::onSessionReply(quint64 generation, SessionLookup step, 
         lookUpSession(SessionLookup::automatic);
     } else {
         qCInfo(lcLogind) << "no login session; session switches and locks are not watched:"
-                               << reply.errorMessage();
+                         << reply.errorMessage();
     }
 }
 

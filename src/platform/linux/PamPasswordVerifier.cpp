@@ -7,10 +7,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <pwd.h>
-#include <unistd.h>
 #include <memory>
+#include <pwd.h>
 #include <security/pam_appl.h>
+#include <unistd.h>
 
 namespace {
 

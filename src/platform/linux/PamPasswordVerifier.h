@@ -15,7 +15,8 @@ public:
     static inline const QString defaultService = QStringLiteral("veilmark");
 
     // Checks `user`'s password (by default the running user's) through the PAM service `service`.
-    explicit PamPasswordVerifier(const QString& service = defaultService, const QString& user = runningUser());
+    explicit PamPasswordVerifier(const QString& service = defaultService,
+                                 const QString& user = runningUser());
 
     // Checks on a thread of QThreadPool::globalInstance(): PAM blocks, and a wrong password costs the
     // stack's fail delay (about 2 s with pam_unix). Application shutdown waits for a check still running.

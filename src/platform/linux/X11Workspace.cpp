@@ -1,4 +1,5 @@
 #include "platform/linux/X11Workspace.h"
+
 #include "platform/linux/LinuxLogging.h"
 
 #include <QDir>
@@ -19,8 +20,6 @@
 // glib names a struct member `signals`, which Qt defines as a keyword macro; this file needs neither.
 #undef signals
 #include <gio/gdesktopappinfo.h>
-
-
 
 namespace {
 // _NET_WM_ICON holds every size a client offers; 16 MiB is far more than any real set.

@@ -2,8 +2,8 @@
 
 #include "app/AppState.h"
 #include "apps/AppProtectionEngine.h"
-#include "auth/SessionManager.h"
 #include "apps/InstalledApps.h"
+#include "auth/SessionManager.h"
 #include "store/PolicyStore.h"
 
 AppListModel::AppListModel(AppState& state, bool enabledOnly, QObject* parent)

@@ -20,9 +20,8 @@ void DesktopEntryModel::reload()
     }
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(offered.begin(), offered.end(), [&](const auto& a, const auto& b) {
-        return collator.compare(a.name, b.name) < 0;
-    });
+    std::stable_sort(offered.begin(), offered.end(),
+                     [&](const auto& a, const auto& b) { return collator.compare(a.name, b.name) < 0; });
     beginResetModel();
     m_rows = offered;
     m_chosen.clear();
