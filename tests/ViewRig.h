@@ -1,55 +1,24 @@
 #pragma once
 
-#include "TestDataHome.h"
+#include "ModelRig.h"
 #include "Theme.h"
 #include "ViewContext.h"
-#include "app/AppState.h"
-#include "auth/KeychainService.h"
-#include "fakes/FakeAppearance.h"
-#include "fakes/FakeAuthenticator.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeInstalledApps.h"
-#include "fakes/FakeLoginItems.h"
-#include "fakes/FakeSecretStore.h"
-#include "fakes/FakeShieldDisplay.h"
-#include "fakes/FakeSystemEvents.h"
-#include "fakes/FakeWorkspace.h"
-#include "io/DataDirectory.h"
 
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
-#include <memory>
 
-// The real coordinator with fakes of every platform service, the palette following its
-// appearance as in the program; a temporary data directory and home.
-struct ViewRig
+// The view models over the coordinator, and the palette following its appearance as in the program.
+struct ViewRig : ModelRig
 {
-    TestDataHome data;
-    QTemporaryDir home;
-    FakeClock clock;
-    FakeAuthenticator authenticator;
-    FakeSecretStore secrets;
-    FakeWorkspace workspace;
-    FakeShieldDisplay display;
-    FakeInstalledApps installed;
-    FakeSystemEvents system;
-    ScriptedLoginItems loginItems;
-    FakeAppearance appearance;
-    std::unique_ptr<AppState> state;
     std::unique_ptr<ViewContext> context;
 
     explicit ViewRig(bool appsSupported = true)
+        : ModelRig(appsSupported)
+        , context(std::make_unique<ViewContext>(*state, home.path()))
     {
-        workspace.supported = appsSupported;
-        state = std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, workspace, display,
-                                                            installed, system, loginItems, appearance,
-                                                            home.path(), DataDirectory::path()});
-        state->keychain()->ensureVaultToken();
-        context = std::make_unique<ViewContext>(*state, home.path());
         Theme::follow(*state);
     }
 };
