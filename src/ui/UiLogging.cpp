@@ -1,3 +1,3 @@
 #include "UiLogging.h"
 
-Q_LOGGING_CATEGORY(lcUi, "veilmark.ui")
+Q_LOGGING_CATEGORY(lcUi, "veilmark.ui", QtInfoMsg)
