@@ -3,6 +3,3 @@
 Q_LOGGING_CATEGORY(lcIo, "veilmark.io", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcStore, "veilmark.store", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcAuth, "veilmark.auth", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcApps, "veilmark.apps", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcFolders, "veilmark.folders", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcApp, "veilmark.app", QtInfoMsg)

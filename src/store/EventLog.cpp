@@ -2,6 +2,7 @@
 
 #include "io/DataDirectory.h"
 #include "io/DocumentFile.h"
+#include "io/Logging.h"
 #include "model/JsonFields.h"
 
 #include <QJsonDocument>
@@ -25,8 +26,10 @@ void EventLog::load()
     if (!bytes)
         return;
     std::optional<QList<LogEvent>> events = decode(*bytes);
-    if (!events)
+    if (!events) {
+        qCWarning(lcStore) << path << "cannot be decoded; starting an empty log";
         return;
+    }
     // Taken as stored: a long file is trimmed by the next record, not here.
     m_events = std::move(*events);
     m_encoded.clear();
@@ -59,7 +62,9 @@ void EventLog::clear()
 void EventLog::save()
 {
     // The log is rewritten on every event; a power cut may cost the latest ones, a crash never.
-    DocumentFile::write(filePath(), '[' + m_encoded.join(',') + ']', DocumentFile::Durability::Cached);
+    if (const std::optional<QString> error =
+            DocumentFile::write(filePath(), '[' + m_encoded.join(',') + ']', DocumentFile::Durability::Cached))
+        qCWarning(lcStore) << "cannot save the activity log:" << *error;
 }
 
 QByteArray EventLog::encodeEvent(const LogEvent& event)

@@ -3,6 +3,7 @@
 #include "PolicySnapshot.h"
 #include "io/DataDirectory.h"
 #include "io/DocumentFile.h"
+#include "io/Logging.h"
 
 #include <QScopeGuard>
 
@@ -50,8 +51,10 @@ void PolicyStore::load()
     if (!bytes)
         return;
     std::optional<PolicySnapshot> snapshot = PolicySnapshot::decode(*bytes);
-    if (!snapshot)
+    if (!snapshot) {
+        qCWarning(lcStore) << path << "cannot be decoded; starting from an empty policy";
         return;
+    }
     setApps(snapshot->apps);
     setFolders(snapshot->folders);
     setSettings(snapshot->settings);
@@ -63,8 +66,9 @@ void PolicyStore::save()
         return;
     // A failed write leaves memory authoritative; the next successful save catches the file up.
     // The policy is written rarely and losing it would silently drop protection, so it is synced.
-    DocumentFile::write(filePath(), PolicySnapshot{m_apps, m_folders, m_settings}.encode(),
-                        DocumentFile::Durability::Synced);
+    if (const std::optional<QString> error = DocumentFile::write(
+            filePath(), PolicySnapshot{m_apps, m_folders, m_settings}.encode(), DocumentFile::Durability::Synced))
+        qCWarning(lcStore) << "cannot save the policy:" << *error;
 }
 
 std::optional<ProtectedApp> PolicyStore::enabledApp(const QString& bundleID) const

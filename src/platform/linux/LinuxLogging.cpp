@@ -3,6 +3,4 @@
 Q_LOGGING_CATEGORY(lcX11, "veilmark.x11", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcKeyring, "veilmark.keyring", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcLogind, "veilmark.logind", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcFprintd, "veilmark.fprintd", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcPam, "veilmark.pam", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcDesktop, "veilmark.desktop", QtInfoMsg)
