@@ -32,11 +32,9 @@ public:
     AuthenticationService* auth() const { return m_auth.get(); }
     SessionManager* sessions() const { return m_sessions.get(); }
     EventLog* log() const { return m_log.get(); }
-    OverlayManager* overlay() const { return m_overlay.get(); }
     AppProtectionEngine* appEngine() const { return m_appEngine.get(); }
     FolderProtectionEngine* folderEngine() const { return m_folderEngine.get(); }
     KeychainService* keychain() const { return m_keychain.get(); }
-    bool isStarted() const { return m_started; }
     // Whether applications can be watched and hidden in this session; fixed for its life.
     bool appProtectionSupported() const { return m_appProtectionSupported; }
     // Whether Veilmark's windows draw dark: the stored appearance, or the desktop's preference.

@@ -41,9 +41,7 @@ public:
     void lockApp(const ProtectedApp& app);
     void unlockAndLaunch(const ProtectedApp& app);
     void setProtection(const ProtectedApp& app, bool enabled);
-    void unlockBundle(const ProtectedApp& app);
 
-    const QSet<QString>& authInProgress() const { return m_authInProgress; }
     InstalledApps& installedApps() const { return m_installed; }
     // Entries under these locations belong to the package manager and are never changed on disk.
     static bool isSystemLocation(const QString& appPath);
@@ -59,6 +57,7 @@ private:
     void finishShieldUnlock(const ProtectedApp& app, bool authenticated);
     void cancelShield(const ProtectedApp& app);
     void lockBundle(const ProtectedApp& app);
+    void unlockBundle(const ProtectedApp& app);
 
     PolicyStore& m_policy;
     AuthenticationService& m_auth;
