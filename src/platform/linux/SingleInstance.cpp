@@ -5,8 +5,10 @@
 #include <QDBusMessage>
 
 namespace {
-const QString ObjectPath = QStringLiteral("/org/veilmark/Veilmark");
-}
+// The object path of the application ID, as D-Bus convention has it: /org/example/App.
+const QString ObjectPath =
+    QLatin1Char('/') + SingleInstance::ServiceName.split(QLatin1Char('.')).join(QLatin1Char('/'));
+} // namespace
 
 SingleInstance::SingleInstance(QObject* parent)
     : QObject(parent)
