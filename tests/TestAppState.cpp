@@ -193,21 +193,6 @@ private slots:
         QCOMPARE(rig.state->sessions()->folderDeadlines().isEmpty(), relock);
     }
 
-    void launchAtLoginFailureIsRecordedAndChangesNothing()
-    {
-        Rig rig;
-        rig.loginItems.failure = "Permission denied";
-        rig.state->setLaunchAtLogin(true);
-        QCOMPARE(rig.recorded(), QStringList{"Launch at Login|Permission denied"});
-        QVERIFY(!rig.state->policy()->settings().launchAtLogin);
-
-        rig.loginItems.failure.reset();
-        rig.state->setLaunchAtLogin(true);
-        QVERIFY(rig.state->policy()->settings().launchAtLogin);
-        QVERIFY(rig.loginItems.registered);
-        QCOMPARE(rig.state->log()->events().size(), 1);
-    }
-
     // Without a window-system backend that can hide windows, nothing about applications happens:
     // no running application is asked for, no desktop entry locked, on start or on relock.
     void unsupportedBackendLeavesApplicationsAlone()

@@ -63,8 +63,9 @@ private slots:
         // The switch shows the registration; a failed one stays off, is logged, and still redraws.
         rig.loginItems.failure = "Permission denied";
         model.setLaunchAtLogin(true);
-        QVERIFY(!model.launchAtLogin());
-        QCOMPARE(rig.log().events().first().detail, QString("Permission denied"));
+        QVERIFY(!model.launchAtLogin() && !rig.policy().settings().launchAtLogin);
+        QCOMPARE(rig.log().events().first().subject + ": " + rig.log().events().first().detail,
+                 QString("Launch at Login: Permission denied"));
         QCOMPARE(changed.size(), 4);
         rig.loginItems.failure.reset();
         model.setLaunchAtLogin(true);
