@@ -19,8 +19,9 @@
 using Result = Authenticator::Result;
 using Policy = Authenticator::Policy;
 
-// The engine against a scripted desktop, shield and prompt. Desktop entries are real files in a
-// temporary directory, checked with permission checks in force (CTest drops root's bypass).
+// The engine against a scripted desktop, shield and prompt (answered at once by reply()). Desktop
+// entries are real files in a temporary directory, checked with permission checks in force (CTest
+// drops root's bypass).
 class TestAppProtectionEngine : public QObject
 {
     Q_OBJECT
@@ -46,38 +47,27 @@ class TestAppProtectionEngine : public QObject
 
         ProtectedApp app(const QString& id, const QString& name)
         {
-            QFile file(entries.filePath(id + ".desktop"));
-            if (file.open(QIODevice::WriteOnly))
-                file.write("[Desktop Entry]\nType=Application\nName=" + name.toUtf8() + "\nExec=true\n");
-            installed.applications.append({id, name, file.fileName()});
-            return {id, name, file.fileName(), true, true};
+            const QString path = entries.filePath(id + ".desktop");
+            QFile(path).open(QIODevice::WriteOnly);
+            installed.applications.append({id, name, path});
+            return {id, name, path, true, true};
         }
         ~Rig()
         {
             for (const ProtectedApp& a : policy.apps())
-                if (!AppProtectionEngine::isSystemLocation(a.appPath))
-                    AccessControlLock::unlockAndVerify(a.appPath);
+                AccessControlLock::unlockAndVerify(a.appPath);
         }
-        void protect(const ProtectedApp& a)
-        {
-            policy.addApp(a);
-            engine.lockApp(a);
-            engine.start();
-            log.clear();
-        }
-        void launchAndAnswer(const QString& id, Result result)
-        {
-            workspace.appLaunches(id);
-            authenticator.reply(result);
-        }
-        QStringList events() const
+        // What the log recorded since the last call, oldest first, as "kind|subject|detail".
+        QStringList events()
         {
             QStringList out;
             for (const LogEvent& e : log.events())
                 out.prepend(rawValue(e.kind) + "|" + e.subject + "|" + e.detail);
+            log.clear();
             return out;
         }
         bool readable(const ProtectedApp& a) const { return AccessControlLock::isAccessible(a.appPath); }
+        bool unlocked() const { return sessions.isAppUnlocked("firefox-esr"); }
     };
 
 private slots:
@@ -91,25 +81,20 @@ private slots:
         QTest::addColumn<QStringList>("outcome");
         const QStringList shield{"hide firefox-esr", "shield", "prompt"};
         const QStringList behind{"hide firefox-esr", "raise shield"}; // nothing recorded, no new prompt
-        const auto row = [](const char* state, const char* event, const QStringList& outcome) {
-            QTest::addRow("%s, %s", state, event) << QString(state) << QString(event) << outcome;
-        };
-        row("locked", "launch", shield);
-        row("locked", "activate", shield);
-        row("locked", "deactivate", {});
-        row("locked", "terminate", {});
-        row("unlocked", "launch", {});
-        row("unlocked", "activate", {});
-        row("unlocked", "deactivate", {"hide firefox-esr", "relock", "appRelocked|Firefox|Lost focus"});
-        row("unlocked", "terminate", {"relock"});
-        // Focus loss relocks only with both the global and the application's switch on.
-        row("unlocked, global off", "deactivate", {});
-        row("unlocked, app off", "deactivate", {});
-        for (const char* state : {"shield up", "prompt open"}) {
-            row(state, "launch", behind);
-            row(state, "activate", behind);
-            row(state, "deactivate", {});
-            row(state, "terminate", {});
+        const QStringList lostFocus{"hide firefox-esr", "relock", "appRelocked|Firefox|Lost focus"};
+        const QList<std::tuple<const char*, QStringList, QStringList, QStringList, QStringList>> rows{
+            // state: launch, activate, deactivate, terminate
+            {"locked", shield, shield, {}, {}},
+            {"unlocked", {}, {}, lostFocus, {"relock"}},
+            // Focus loss relocks only with both the global and the application's switch on.
+            {"unlocked, global off", {}, {}, {}, {"relock"}},
+            {"unlocked, app off", {}, {}, {}, {"relock"}},
+            {"shield up", behind, behind, {}, {}}};
+        for (const auto& [state, launch, activate, deactivate, terminate] : rows) {
+            QTest::addRow("%s, launch", state) << QString(state) << "launch" << launch;
+            QTest::addRow("%s, activate", state) << QString(state) << "activate" << activate;
+            QTest::addRow("%s, deactivate", state) << QString(state) << "deactivate" << deactivate;
+            QTest::addRow("%s, terminate", state) << QString(state) << "terminate" << terminate;
         }
     }
 
@@ -120,44 +105,42 @@ private slots:
         QFETCH(QStringList, outcome);
         Rig rig;
         rig.firefox.relockOnFocusLoss = state != "unlocked, app off";
-        rig.protect(rig.firefox);
+        rig.policy.addApp(rig.firefox);
         VeilmarkSettings settings = rig.policy.settings();
         settings.relockAppsOnFocusLoss = state != "unlocked, global off";
         rig.policy.setSettings(settings);
-        if (state != "locked")
-            rig.launchAndAnswer("firefox-esr",
-                                state.startsWith("unlocked") ? Result::success : Result::userCancel);
-        if (state == "prompt open")
-            rig.overlay.model().requestUnlock(); // the shield's Unlock opens the prompt again
-        const bool wasUnlocked = rig.sessions.isAppUnlocked("firefox-esr");
+        rig.engine.start();
+        if (state != "locked") {
+            rig.workspace.appLaunches("firefox-esr");
+            rig.authenticator.reply(state.startsWith("unlocked") ? Result::success : Result::userCancel);
+        }
+        const bool wasUnlocked = rig.unlocked();
         const qsizetype actions = rig.workspace.actions.size(), calls = rig.authenticator.calls.size();
         const int shows = rig.display.shows, activations = rig.display.activations;
-        rig.log.clear();
+        rig.events();
 
-        const QHash<QString, void (FakeWorkspace::*)(const QString&)> events{
-            {"launch", &FakeWorkspace::appLaunches},
-            {"activate", &FakeWorkspace::appActivates},
-            {"deactivate", &FakeWorkspace::appDeactivates},
-            {"terminate", &FakeWorkspace::appQuits}};
-        (rig.workspace.*events[event])("firefox-esr");
-
-        const auto mark = [](bool happened, const char* what) {
-            return happened ? QStringList{what} : QStringList();
-        };
-        QCOMPARE(rig.workspace.actions.mid(actions) + mark(rig.display.shows > shows, "shield") +
-                     mark(rig.authenticator.calls.size() > calls, "prompt") +
-                     mark(rig.display.activations > activations, "raise shield") +
-                     mark(wasUnlocked && !rig.sessions.isAppUnlocked("firefox-esr"), "relock") + rig.events(),
-                 outcome);
+        event == "launch"       ? rig.workspace.appLaunches("firefox-esr")
+        : event == "activate"   ? rig.workspace.appActivates("firefox-esr")
+        : event == "deactivate" ? rig.workspace.appDeactivates("firefox-esr")
+                                : rig.workspace.appQuits("firefox-esr");
+        QStringList seen = rig.workspace.actions.mid(actions);
+        for (const auto& [happened, what] : {std::pair{rig.display.shows > shows, "shield"},
+                                             {rig.authenticator.calls.size() > calls, "prompt"},
+                                             {rig.display.activations > activations, "raise shield"},
+                                             {wasUnlocked && !rig.unlocked(), "relock"}})
+            if (happened)
+                seen << what;
+        QCOMPARE(seen + rig.events(), outcome);
         // The entry on disk is readable exactly while the application counts as unlocked.
-        QCOMPARE(rig.readable(rig.firefox), rig.sessions.isAppUnlocked("firefox-esr"));
+        QCOMPARE(rig.readable(rig.firefox), rig.unlocked());
         rig.authenticator.reply(Result::userCancel);
     }
 
     void shieldAndPrompt()
     {
         Rig rig;
-        rig.protect(rig.firefox);
+        rig.policy.addApp(rig.firefox);
+        rig.engine.start();
         // The running application's icon first, else the one its entry names.
         rig.installed.icons[rig.firefox.appPath] = QImage(8, 8, QImage::Format_ARGB32);
         rig.workspace.icons["firefox-esr"] = QImage(16, 16, QImage::Format_ARGB32);
@@ -165,16 +148,13 @@ private slots:
         ShieldModel& model = rig.overlay.model();
         QCOMPARE(model.icon().width(), 16);
         // The prompt opens with the shield, without a click; Unlock while it is open does nothing.
-        QCOMPARE(rig.authenticator.calls.size(), 1);
-        QCOMPARE(rig.authenticator.calls[0].policy, Policy::fingerprint);
         model.requestUnlock();
         QCOMPARE(rig.authenticator.calls.size(), 1);
         QVERIFY(model.isAuthenticating());
 
-        // Cancelled from the prompt: the shield stays, nothing is recorded.
+        // Cancelled from the prompt: the shield stays, nothing is recorded. A failure is shown.
         rig.authenticator.reply(Result::userCancel);
-        QVERIFY(!model.failed() && !model.isAuthenticating());
-        QCOMPARE(rig.display.windows, 2);
+        QVERIFY(!model.failed() && !model.isAuthenticating() && rig.display.windows == 2);
         model.requestUnlock();
         rig.authenticator.reply(Result::fingerprintFailed);
         QVERIFY(model.failed());
@@ -184,14 +164,11 @@ private slots:
 
         // Cancel on the shield: it goes, the application stays hidden and locked until next time.
         model.cancel();
-        QCOMPARE(rig.display.windows, 0);
-        QVERIFY(rig.workspace.hidden.contains("firefox-esr"));
+        QVERIFY(rig.display.windows == 0 && rig.workspace.hidden.contains("firefox-esr"));
         rig.workspace.actions.clear();
         rig.workspace.appActivates("firefox-esr");
         rig.authenticator.reply(Result::success);
-        QCOMPARE(rig.display.shows, 2);
-        QCOMPARE(rig.display.windows, 0);
-        QVERIFY(rig.readable(rig.firefox));
+        QVERIFY(rig.display.shows == 2 && rig.display.windows == 0 && rig.readable(rig.firefox));
         QCOMPARE(rig.workspace.actions.mid(1), QStringList({"unhide firefox-esr", "activate firefox-esr"}));
         QCOMPARE(rig.events(), QStringList({"appAuthFailed|Firefox|Fingerprint not recognized — try again",
                                             "appRelocked|Firefox|Unlock cancelled", "appUnlocked|Firefox|"}));
@@ -203,12 +180,10 @@ private slots:
     {
         Rig rig;
         const ProtectedApp own = rig.app(AppProtectionEngine::OwnBundleID, "Veilmark");
-        rig.policy.addApp(own);
-        ProtectedApp disabled = rig.app("org.gnome.Calculator", "Calculator");
+        ProtectedApp disabled = rig.app("org.gnome.Calculator", "Calculator"), env = rig.app("env", "Env");
         disabled.enabled = false;
-        ProtectedApp env = rig.app("env", "Env");
         env.appPath = "/usr/.." + env.appPath; // a system location by its path, yet a file of the test's
-        for (const ProtectedApp& app : {disabled, rig.firefox, env})
+        for (const ProtectedApp& app : {own, disabled, rig.firefox, env})
             rig.policy.addApp(app);
         rig.workspace.running = {AppProtectionEngine::OwnBundleID, "org.gnome.Calculator", "xterm", "env"};
         rig.engine.start();
@@ -218,7 +193,6 @@ private slots:
         for (const QString& id : {AppProtectionEngine::OwnBundleID, disabled.bundleID, QString("xterm")}) {
             rig.workspace.appLaunches(id);
             rig.workspace.appActivates(id);
-            rig.workspace.appDeactivates(id);
         }
         QCOMPARE(rig.display.shows, 0);
 
@@ -226,31 +200,37 @@ private slots:
         AccessControlLock::unlockAndVerify(rig.firefox.appPath);
         rig.engine.relockAll("Manual lock-all");
         QVERIFY(!rig.readable(rig.firefox) && rig.readable(own));
+        const QFile::Permissions entry = QFile::permissions(env.appPath);
         rig.workspace.appActivates("env");
-        QCOMPARE(rig.authenticator.calls.size(), 1);
         QCOMPARE(rig.display.activations, 0); // subscribed twice, it would take the keyboard back at once
         rig.authenticator.reply(Result::success);
         rig.engine.relockAll("Screen locked");
         QVERIFY(rig.sessions.unlockedApps().isEmpty());
         rig.engine.setProtection(env, false);
-        QVERIFY(rig.readable(env));
+        QCOMPARE(QFile::permissions(env.appPath), entry);
         QCOMPARE(rig.events(), QStringList({"appUnlocked|Env|", "systemRelock|All apps|Screen locked"}));
     }
 
-    void protectionSwitchAndUnlockAndLaunch()
+    // Adding skips Veilmark itself, entries that are not applications and entries already
+    // protected, and locks each new one at once. Switching protection off or removing it opens the
+    // entry and forgets the unlock. Unlocked from Veilmark, the application's own launch raises no
+    // shield.
+    void manageProtection()
     {
         Rig rig;
         rig.engine.start();
-        rig.policy.addApp(rig.firefox);
-        rig.engine.setProtection(rig.firefox, true);
-        QVERIFY(!rig.readable(rig.firefox));
+        const ProtectedApp own = rig.app(AppProtectionEngine::OwnBundleID, "Veilmark");
+        QCOMPARE(rig.engine.addApps({rig.firefox.appPath, own.appPath, rig.entries.filePath("none.desktop"),
+                                     rig.firefox.appPath}),
+                 1);
+        QCOMPARE(rig.policy.apps(), QList<ProtectedApp>{rig.firefox});
+        QVERIFY(!rig.readable(rig.firefox) && rig.readable(own));
         rig.sessions.insertUnlockedApp("firefox-esr");
         rig.engine.setProtection(rig.firefox, false);
-        QVERIFY(rig.readable(rig.firefox) && !rig.sessions.isAppUnlocked("firefox-esr"));
-        QVERIFY(!rig.policy.apps().first().enabled);
-
-        // Unlocked and started from Veilmark: its own launch raises no shield.
+        QVERIFY(rig.readable(rig.firefox) && !rig.unlocked() && !rig.policy.apps().first().enabled);
         rig.engine.setProtection(rig.firefox, true);
+        QVERIFY(!rig.readable(rig.firefox));
+
         rig.engine.unlockAndLaunch(rig.firefox);
         rig.authenticator.reply(Result::success);
         QVERIFY(rig.readable(rig.firefox));
@@ -264,29 +244,14 @@ private slots:
         rig.engine.unlockAndLaunch(rig.firefox);
         rig.authenticator.reply(Result::passwordFailed);
         QVERIFY(!rig.readable(rig.firefox));
-        QCOMPARE(rig.events(), QStringList({"appRelocked|Firefox|Locked", "appRelocked|Firefox|Locked",
-                                            "appUnlocked|Firefox|", "appRelocked|Firefox|Manual relock",
-                                            "appAuthFailed|Firefox|Password not accepted — try again"}));
-    }
 
-    // Adding skips Veilmark itself, entries that are not applications and entries already protected,
-    // and locks each new one at once; removing opens the entry and forgets the unlock.
-    void addAndRemove()
-    {
-        Rig rig;
-        rig.engine.start();
-        const ProtectedApp own = rig.app(AppProtectionEngine::OwnBundleID, "Veilmark");
-        const QStringList paths{rig.firefox.appPath, own.appPath, rig.entries.filePath("none.desktop"),
-                                rig.firefox.appPath};
-        QCOMPARE(rig.engine.addApps(paths), 1);
-        QCOMPARE(rig.policy.apps(), QList<ProtectedApp>{rig.firefox});
-        QVERIFY(!rig.readable(rig.firefox) && rig.readable(own));
         rig.sessions.insertUnlockedApp("firefox-esr");
         rig.engine.removeProtection(rig.firefox);
-        QVERIFY(rig.policy.apps().isEmpty() && rig.readable(rig.firefox));
-        QVERIFY(!rig.sessions.isAppUnlocked("firefox-esr"));
-        QCOMPARE(rig.events(),
-                 QStringList({"appRelocked|Firefox|Locked", "appRelocked|Firefox|Protection removed"}));
+        QVERIFY(rig.policy.apps().isEmpty() && rig.readable(rig.firefox) && !rig.unlocked());
+        QCOMPARE(rig.events(), QStringList({"appRelocked|Firefox|Locked", "appRelocked|Firefox|Locked",
+                                            "appUnlocked|Firefox|", "appRelocked|Firefox|Manual relock",
+                                            "appAuthFailed|Firefox|Password not accepted — try again",
+                                            "appRelocked|Firefox|Protection removed"}));
     }
 };
 

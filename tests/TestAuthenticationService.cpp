@@ -8,6 +8,7 @@
 using Result = Authenticator::Result;
 using Policy = Authenticator::Policy;
 
+// The prompts answer through FakeAuthenticator::reply(), which calls back at once.
 class TestAuthenticationService : public QObject
 {
     Q_OBJECT
@@ -20,48 +21,42 @@ class TestAuthenticationService : public QObject
         AuthenticationService service{authenticator, keychain};
         std::optional<bool> result;
 
-        void run(bool preferPassword = false)
+        // Starts an authentication and answers its prompts in turn; the result, if it finished.
+        std::optional<bool> attempt(const QList<Result>& answers, bool preferPassword = false)
         {
             result.reset();
             service.authenticate("unlock Firefox", preferPassword, [this](bool ok) { result = ok; });
-        }
-        // Waits for the callback; by then the service must no longer be authenticating.
-        bool finish()
-        {
-            return QTest::qWaitFor([this] { return result.has_value(); }, 2000) &&
-                   !service.isAuthenticating();
-        }
-        // The result of one authentication whose prompts answer `script`; none if it never finishes.
-        std::optional<bool> attempt(const QList<Result>& script, bool preferPassword = false)
-        {
-            authenticator.script = script;
-            run(preferPassword);
-            return finish() ? result : std::nullopt;
+            for (const Result answer : answers)
+                authenticator.reply(answer);
+            return result;
         }
     };
 
 private slots:
     void outcomes_data()
     {
-        QTest::addColumn<QList<Result>>("script");
+        QTest::addColumn<QList<Result>>("answers");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QString>("message");
-
+        const QString wrongPassword = "Password not accepted — try again";
         QTest::newRow("match") << QList{Result::success} << true << "";
         QTest::newRow("fingerprint failed")
             << QList{Result::fingerprintFailed} << false << "Fingerprint not recognized — try again";
-        QTest::newRow("password failed")
-            << QList{Result::passwordFailed} << false << "Password not accepted — try again";
+        QTest::newRow("password failed") << QList{Result::passwordFailed} << false << wrongPassword;
         QTest::newRow("no password") << QList{Result::passwordNotSet} << false
                                      << "No account password set on this computer";
         QTest::newRow("other error") << QList{Result::otherError} << false << "Authentication failed";
+        // The password prompt comes first when asked for or without a usable fingerprint reader;
+        // keyring trouble (in these two rows) never changes the result.
+        QTest::newRow("password preferred") << QList{Result::success} << true << "";
+        QTest::newRow("no usable fingerprint") << QList{Result::success} << true << "";
         // The fingerprint route is impossible or declined: the password prompt follows.
         for (Result first :
              {Result::lockout, Result::notEnrolled, Result::notAvailable, Result::userFallback}) {
-            const QByteArray name = "fallback after " + QByteArray::number(int(first));
-            QTest::newRow(name + ", success") << QList{first, Result::success} << true << "";
-            QTest::newRow(name + ", wrong password")
-                << QList{first, Result::passwordFailed} << false << "Password not accepted — try again";
+            QTest::addRow("fallback after %d, success", int(first))
+                << QList{first, Result::success} << true << "";
+            QTest::addRow("fallback after %d, wrong password", int(first))
+                << QList{first, Result::passwordFailed} << false << wrongPassword;
         }
         QTest::newRow("password prompt: not available")
             << QList{Result::userFallback, Result::notAvailable} << false
@@ -72,66 +67,52 @@ private slots:
         QTest::newRow("password prompt: lockout") << QList{Result::userFallback, Result::lockout} << false
                                                   << "Fingerprint locked — use your password";
         for (Result cancel : {Result::userCancel, Result::appCancel, Result::systemCancel}) {
-            const QByteArray name = "cancel " + QByteArray::number(int(cancel));
-            QTest::newRow(name + " first prompt") << QList{cancel} << false << "";
-            QTest::newRow(name + " password prompt") << QList{Result::userFallback, cancel} << false << "";
+            QTest::addRow("cancel %d first prompt", int(cancel)) << QList{cancel} << false << "";
+            QTest::addRow("cancel %d password prompt", int(cancel))
+                << QList{Result::userFallback, cancel} << false << "";
         }
     }
 
+    // A message from an earlier attempt is cleared when the next one starts. The second prompt
+    // asks for the password with the same reason; only a successful prompt's proof opens the
+    // keyring item.
     void outcomes()
     {
-        QFETCH(QList<Result>, script);
+        QFETCH(QList<Result>, answers);
         QFETCH(bool, ok);
         QFETCH(QString, message);
+        const QString row = QTest::currentDataTag();
+        const bool passwordFirst = row == "password preferred" || row == "no usable fingerprint";
         Rig rig;
-        // A message from an earlier attempt is cleared when the next one starts.
-        QVERIFY(rig.attempt({Result::fingerprintFailed}));
+        QCOMPARE(rig.attempt({Result::fingerprintFailed}), false);
         rig.authenticator.calls.clear();
+        rig.authenticator.fingerprintUsable = row != "no usable fingerprint";
+        rig.secrets.failReads = passwordFirst;
 
-        QCOMPARE(rig.attempt(script), std::optional(ok));
-        QCOMPARE(rig.service.lastErrorMessageText(), message);
-        QCOMPARE(rig.service.lastErrorMessage().has_value(), !message.isEmpty());
-        QCOMPARE(rig.authenticator.calls.size(), script.size());
-        QCOMPARE(rig.authenticator.calls[0].policy, Policy::fingerprint);
-        if (script.size() == 2) {
-            QCOMPARE(rig.authenticator.calls[1].policy, Policy::deviceOwner);
-            QCOMPARE(rig.authenticator.calls[1].reason, QString("unlock Firefox"));
-        }
-        // Only a successful prompt's proof opens the keyring item.
+        QCOMPARE(rig.attempt(answers, row == "password preferred"), ok);
+        QVERIFY(!rig.service.isAuthenticating());
+        QCOMPARE(rig.service.lastErrorMessage(), message.isEmpty() ? std::nullopt : std::optional(message));
+        QList<Policy> policies{passwordFirst ? Policy::deviceOwner : Policy::fingerprint,
+                               Policy::deviceOwner};
+        for (const FakeAuthenticator::Call& call : rig.authenticator.calls)
+            QVERIFY(call.policy == policies.takeFirst() && call.reason == "unlock Firefox");
+        QCOMPARE(rig.authenticator.calls.size(), answers.size());
         QCOMPARE(rig.secrets.reads, ok ? 1 : 0);
     }
 
-    void passwordFirstWhenAskedOrWithoutFingerprint()
-    {
-        Rig rig;
-        // Keyring trouble never changes the result.
-        rig.secrets.failReads = true;
-        QCOMPARE(rig.attempt({Result::success}, true), std::optional(true));
-        rig.authenticator.fingerprintUsable = false;
-        QCOMPARE(rig.attempt({Result::success}), std::optional(true));
-        QCOMPARE(rig.authenticator.calls.size(), 2);
-        QCOMPARE(rig.authenticator.calls[0].policy, Policy::deviceOwner);
-        QCOMPARE(rig.authenticator.calls[1].policy, Policy::deviceOwner);
-        QCOMPARE(rig.secrets.failedReads, 2);
-        QVERIFY(!rig.service.lastErrorMessage());
-    }
-
+    // Refused at once while another runs, which goes on and shows the prompt's own error text.
     void secondCallIsRefusedWhileTheFirstRuns()
     {
         Rig rig;
-        rig.run();
+        QCOMPARE(rig.attempt({}), std::nullopt);
         QVERIFY(rig.service.isAuthenticating());
         std::optional<bool> second;
         rig.service.authenticate("unlock Other", false, [&](bool ok) { second = ok; });
-        QCOMPARE(second, std::optional<bool>(false));
+        QCOMPARE(second, false);
         QCOMPARE(rig.authenticator.calls.size(), 1);
-        QVERIFY(rig.service.isAuthenticating());
-
-        // The first goes on; its error text is shown as the prompt gave it.
         rig.authenticator.reply(Result::otherError, "PAM: System error");
-        QVERIFY(rig.finish());
-        QCOMPARE(*rig.result, false);
-        QCOMPARE(rig.service.lastErrorMessageText(), QString("PAM: System error"));
+        QCOMPARE(rig.result, false);
+        QCOMPARE(rig.service.lastErrorMessageText(), "PAM: System error");
     }
 
     void destroyedServiceNeverCallsBack()
@@ -149,8 +130,7 @@ private slots:
             }
             QCOMPARE(authenticator.calls.size(), onPasswordPrompt ? 2 : 1);
             authenticator.reply(Result::success);
-            QVERIFY(!called);
-            QCOMPARE(secrets.reads, 0);
+            QVERIFY(!called && secrets.reads == 0);
         }
     }
 };

@@ -9,36 +9,34 @@ class TestOverlayManager : public QObject
 
 private slots:
     // A second shield replaces the first: its status, failure mark and buttons do not carry over.
+    // Taking the keyboard back only reaches a shield that is up; with no screen there is none.
     void showReplacesTheEarlierShield()
     {
         FakeShieldDisplay display;
         OverlayManager overlay(display);
+        ShieldModel& model = overlay.model();
+        overlay.show("Firefox", QImage(), "Fingerprint", {}, {}, {});
+        QCOMPARE(model.statusText(), "Locked — Fingerprint required");
+        overlay.showFailure("Fingerprint not recognized — try again");
+        QVERIFY(model.failed() && !model.isAuthenticating());
+
         QStringList calls;
         const auto button = [&](const char* name) { return [&calls, name] { calls << name; }; };
-        overlay.show("Firefox", QImage(), "Fingerprint", button("unlock 1"), button("password 1"),
-                     button("cancel 1"));
-        QCOMPARE(overlay.model().statusText(), QString("Locked — Fingerprint required"));
-        overlay.showFailure("Fingerprint not recognized — try again");
-        QVERIFY(overlay.model().failed() && !overlay.model().isAuthenticating());
-
-        overlay.show("Mail", QImage(), "Password", button("unlock 2"), button("password 2"),
-                     button("cancel 2"));
-        QVERIFY(!overlay.model().failed());
-        QCOMPARE(overlay.model().statusText(), QString("Locked — Password required"));
-        overlay.model().requestUnlock();
-        overlay.model().requestPassword();
-        overlay.model().cancel();
-        QCOMPARE(calls, QStringList({"unlock 2", "password 2", "cancel 2"}));
+        overlay.show("Mail", QImage(), "Password", button("unlock"), button("password"), button("cancel"));
+        QVERIFY(!model.failed());
+        QCOMPARE(model.statusText(), "Locked — Password required");
+        model.requestUnlock();
+        model.requestPassword();
+        model.cancel();
+        QCOMPARE(calls, QStringList({"unlock", "password", "cancel"}));
 
         overlay.activate();
-        QCOMPARE(display.activations, 1);
         overlay.hide();
-        QVERIFY(!overlay.isShown());
-        overlay.activate(); // down: nothing to take the keyboard back to
-        display.screens = 0;
-        overlay.show("X", QImage(), "Password", button("unlock 3"), button("password 3"), button("cancel 3"));
-        QVERIFY(!overlay.isShown()); // no screen, no shield
         overlay.activate();
+        display.screens = 0;
+        overlay.show("X", QImage(), "Password", {}, {}, {});
+        overlay.activate();
+        QVERIFY(!overlay.isShown());
         QCOMPARE(display.activations, 1);
     }
 };

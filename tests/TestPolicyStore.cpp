@@ -13,21 +13,16 @@ ProtectedApp app(const char* bundleID, bool enabled = true, const char* name = "
     return {bundleID, name, QStringLiteral("/usr/share/applications/%1.desktop").arg(bundleID), enabled};
 }
 
-ProtectedFolder folder(const char* path)
-{
-    return {QUuid::createUuid(), path, QString(path).section('/', -1)};
-}
-
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
+bool plant(const QString& path, const QByteArray& bytes)
 {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    return QDir().mkpath(QFileInfo(path).path()) &&
+           !DocumentFile::write(path, bytes, DocumentFile::Durability::Cached);
 }
 } // namespace
 
@@ -36,16 +31,16 @@ class TestPolicyStore : public QObject
     Q_OBJECT
 
 private slots:
-    void writesOnlyOnChangeNeverWhileLoading()
+    // Every assignment notifies once and saves once; loading, duplicates and unknown updates never
+    // write. A failed write leaves memory authoritative until the next save catches the file up.
+    void savesEachChangeButNeverWhileLoading()
     {
         TestDataHome home;
         const QString file = home.file("policies.json");
         {
             PolicyStore store;
             QVERIFY(!QFile::exists(file));
-            struct stat st = {};
-            QVERIFY(::stat(QFile::encodeName(home.dataDir()).constData(), &st) == 0);
-            QCOMPARE(st.st_mode & 07777, 0700u);
+            QVERIFY(!(QFile::permissions(home.dataDir()) & 0x0077)); // private to the user
             QVERIFY(store.addApp(app("org.gnome.Calculator")));
         }
         // Pretty-printed, keys ascending at every level.
@@ -56,13 +51,12 @@ private slots:
                 before("\"launchAtLogin\"", "\"relockAppsOnFocusLoss\""));
 
         // addApp never creates duplicates, but a stored file may hold them. A write killed half-way
-        // leaves its temporary file behind: loading removes it, and writes nothing itself.
+        // leaves its temporary file behind: loading removes it.
         PolicySnapshot snapshot;
         snapshot.apps = {app("x", false, "first"), app("x", true, "second"), app("x", true, "third"),
                          app("y", false)};
-        QVERIFY(writeFile(file, snapshot.encode()));
-        QVERIFY(writeFile(file + ".Ab3xZ9", "{\"apps\":"));
-        const FileStamp stamp = FileStamp::of(file);
+        QVERIFY(plant(file, snapshot.encode()) && plant(file + ".Ab3xZ9", "{\"apps\":"));
+        FileStamp stamp = FileStamp::of(file);
         PolicyStore store;
         QCOMPARE(store.apps(), snapshot.apps);
         QCOMPARE(FileStamp::of(file), stamp);
@@ -70,48 +64,28 @@ private slots:
         QCOMPARE(store.enabledApp("x")->name, QString("second"));
         QVERIFY(!store.enabledApp("y") && !store.enabledApp("X"));
 
-        // Each assignment: one notification, one save.
-        QSignalSpy changed(&store, &PolicyStore::settingsChanged);
+        QSignalSpy apps(&store, &PolicyStore::appsChanged);
+        QSignalSpy folders(&store, &PolicyStore::foldersChanged);
+        QSignalSpy settings(&store, &PolicyStore::settingsChanged);
         VeilmarkSettings s = store.settings();
         s.defaultFolderUnlockMinutes = 30;
         store.setSettings(s);
-        QCOMPARE(changed.count(), 1);
-        QVERIFY(FileStamp::of(file) != stamp);
-        QCOMPARE(PolicySnapshot::decode(readAll(file))->settings, s);
         store.removeApp(app("x"));
-        QCOMPARE(PolicySnapshot::decode(readAll(file))->apps, QList<ProtectedApp>{app("y", false)});
-    }
-
-    void editsWriteOnlyWhatMayChangeAndSurviveFailedWrites()
-    {
-        TestDataHome home;
-        const QString file = home.file("policies.json");
-        PolicyStore store;
-        QSignalSpy apps(&store, &PolicyStore::appsChanged);
-        QSignalSpy folders(&store, &PolicyStore::foldersChanged);
-        const ProtectedFolder work = folder("/home/u/Work");
-        QVERIFY(store.addApp(app("a")));
+        const ProtectedFolder work{QUuid::createUuid(), "/home/u/Work", "Work"};
         store.addFolder(work);
-        const FileStamp stamp = FileStamp::of(file);
-
-        // Duplicates (same bundle identifier, same path) and unknown updates neither notify nor write.
-        QVERIFY(!store.addApp(app("a", false, "Other name")));
-        store.addFolder(folder("/home/u/Work"));
+        QCOMPARE(PolicySnapshot::decode(readAll(file)), (PolicySnapshot{{app("y", false)}, {work}, s}));
+        stamp = FileStamp::of(file);
+        QVERIFY(!store.addApp(app("y", false, "Other name")));
+        store.addFolder({QUuid::createUuid(), "/home/u/Work", "Work"});
         store.updateApp(app("unknown", false));
-        store.updateFolder(folder("/home/u/Elsewhere"));
-        QCOMPARE(store.apps(), QList<ProtectedApp>{app("a")});
+        store.updateFolder({QUuid::createUuid(), "/home/u/Elsewhere", "Elsewhere"});
+        QCOMPARE(store.apps(), QList<ProtectedApp>{app("y", false)});
         QCOMPARE(store.folders(), QList<ProtectedFolder>{work});
-        QCOMPARE(apps.count() + folders.count(), 2);
+        QCOMPARE(QList<int>({int(apps.count()), int(folders.count()), int(settings.count())}),
+                 QList<int>({1, 1, 1}));
         QCOMPARE(FileStamp::of(file), stamp);
 
-        // Removing an unknown folder is still an assignment: notified and rewritten, same content.
         const QByteArray content = readAll(file);
-        store.removeFolder(QUuid::createUuid());
-        QCOMPARE(folders.count(), 2);
-        QVERIFY(FileStamp::of(file) != stamp);
-        QCOMPARE(readAll(file), content);
-
-        // A failed write leaves memory authoritative; the next successful save catches the file up.
         QVERIFY(QFile::setPermissions(home.dataDir(), QFile::ReadOwner | QFile::ExeOwner));
         QVERIFY2(!QFile(home.dataDir() + "/probe").open(QIODevice::WriteOnly),
                  "permission checks are bypassed: run through tests/unprivileged.sh");
@@ -120,21 +94,19 @@ private slots:
         QCOMPARE(readAll(file), content);
         QVERIFY(
             QFile::setPermissions(home.dataDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        QList<ProtectedFolder> changed = store.folders();
-        changed[0].isLocked = false;
-        store.setFolders(changed);
-        QCOMPARE(folders.count(), 3);
-        const auto snapshot = PolicySnapshot::decode(readAll(file));
-        QCOMPARE(snapshot->apps, store.apps());
-        QCOMPARE(snapshot->folders, changed);
+        QList<ProtectedFolder> unlocked = store.folders();
+        unlocked[0].isLocked = false;
+        store.setFolders(unlocked);
+        QCOMPARE(PolicySnapshot::decode(readAll(file)), (PolicySnapshot{store.apps(), unlocked, s}));
     }
 
+    // Loading takes nothing from a bad document and leaves it alone until the next change.
     void badDocumentsAreIgnoredUntilTheNextChange_data()
     {
         QTest::addColumn<QByteArray>("document");
         PolicySnapshot good;
         good.apps = {app("a")};
-        good.folders = {folder("/home/u/Work")};
+        good.folders = {{QUuid::createUuid(), "/home/u/Work", "Work"}};
         const QByteArray valid = good.encode();
         QTest::newRow("lacks settings") << QByteArray(valid).replace("\"settings\"", "\"settingz\"");
         QTest::newRow("unparsable uuid") << QByteArray(valid).replace("\"id\": \"", "\"id\": \"Z");
@@ -150,13 +122,11 @@ private slots:
     {
         QFETCH(QByteArray, document);
         TestDataHome home;
-        QVERIFY(QDir().mkpath(home.dataDir()));
-        QVERIFY(writeFile(home.file("policies.json"), document));
+        QVERIFY(plant(home.file("policies.json"), document));
+        const FileStamp stamp = FileStamp::of(home.file("policies.json"));
         PolicyStore store;
-        QVERIFY(store.apps().isEmpty() && store.folders().isEmpty());
-        QCOMPARE(store.settings(), VeilmarkSettings());
-        QVERIFY(readAll(home.file("policies.json")) == document);
-
+        QVERIFY((PolicySnapshot{store.apps(), store.folders(), store.settings()} == PolicySnapshot()));
+        QCOMPARE(FileStamp::of(home.file("policies.json")), stamp);
         store.addApp(app("b"));
         QCOMPARE(PolicySnapshot::decode(readAll(home.file("policies.json")))->apps, store.apps());
     }

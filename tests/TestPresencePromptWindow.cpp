@@ -1,8 +1,10 @@
 #include "PresencePromptWindow.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QRasterWindow>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -15,8 +17,7 @@ namespace {
 // The first visible item below `root` whose `property` is `value` or, without a value, that has it.
 QQuickItem* find(QQuickItem* root, const char* property, const QVariant& value = {})
 {
-    const QList<QQuickItem*> items = root->findChildren<QQuickItem*>();
-    for (QQuickItem* item : items) {
+    for (QQuickItem* item : root->findChildren<QQuickItem*>()) {
         const QVariant found = item->property(property);
         if (item->isVisible() && found.isValid() && (!value.isValid() || found == value))
             return item;
@@ -24,22 +25,13 @@ QQuickItem* find(QQuickItem* root, const char* property, const QVariant& value =
     return nullptr;
 }
 
-// The visible label or button showing `text`.
-QQuickItem* shown(QQuickItem* root, const QString& text)
-{
-    return find(root, "text", text);
-}
-
-void type(QWindow* window, const char* text)
+// Types `text` into the prompt, then saves it under screenshots/ for a person to look at; an empty
+// frame is flat.
+void typeAndShoot(QQuickView* view, const char* text, const QString& name)
 {
     for (const char* c = text; *c; ++c)
-        QTest::keyClick(window, *c);
-}
-
-// Saves the prompt under screenshots/ for a person to look at; an empty frame is flat.
-void shoot(PresencePromptWindow& window, const QString& name)
-{
-    const QImage image = window.view()->grabWindow();
+        QTest::keyClick(view, *c);
+    const QImage image = view->grabWindow();
     QSet<QRgb> colours;
     for (int i = 0; i < image.width() * image.height(); i += 7)
         colours.insert(image.pixel(i % image.width(), i / image.width()));
@@ -66,51 +58,55 @@ private slots:
         QSignalSpy submitted(&window, &PresencePrompt::passwordSubmitted);
         QSignalSpy cancelled(&window, &PresencePrompt::cancelled);
         window.open(PresencePrompt::Mode::fingerprint, "unlock Firefox");
-        QVERIFY(QTest::qWaitForWindowExposed(window.view()));
-        QQuickItem* root = window.view()->rootObject();
-        QVERIFY(shown(root, "Veilmark is trying to unlock Firefox."));
-        QVERIFY(shown(root, "Cancel") && !shown(root, "Unlock") && !find(root, "echoMode"));
-        shoot(window, "prompt-fingerprint");
-        QQuickItem* fallbackButton = shown(root, "Enter Password…");
-        QVERIFY(fallbackButton);
-        QMetaObject::invokeMethod(fallbackButton, "clicked");
+        QQuickView* view = window.view();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QQuickItem* root = view->rootObject();
+        const auto shown = [root](const QString& text) { return find(root, "text", text) != nullptr; };
+        QVERIFY(shown("Veilmark is trying to unlock Firefox.") && shown("Cancel"));
+        QVERIFY(!shown("Unlock") && !find(root, "echoMode"));
+        typeAndShoot(view, "", "prompt-fingerprint");
+        QVERIFY(QMetaObject::invokeMethod(find(root, "text", "Enter Password…"), "clicked"));
         QCOMPARE(fallback.count(), 1);
 
-        // One prompt window: the password mode switches the same window's controls.
-        QQuickView* view = window.view();
+        // One prompt window: the password mode switches the same window's controls, and brings it to
+        // the front with the keyboard even when another window has taken it meanwhile.
+        QRasterWindow other;
+        other.show();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), &other);
         window.open(PresencePrompt::Mode::password, "unlock the folder “Taxes”");
         window.setStatus("Enter your password to allow this.", false);
         QCOMPARE(window.view(), view);
-        QVERIFY(shown(root, "Veilmark is trying to unlock the folder “Taxes”."));
-        QVERIFY(shown(root, "Enter your password to allow this."));
-        QVERIFY(shown(root, "Cancel") && shown(root, "Unlock") && !shown(root, "Enter Password…"));
+        QTRY_COMPARE(QGuiApplication::focusWindow(), view);
+        other.hide();
+        QVERIFY(shown("Veilmark is trying to unlock the folder “Taxes”."));
+        QVERIFY(shown("Enter your password to allow this.") && shown("Cancel") && shown("Unlock"));
+        QVERIFY(!shown("Enter Password…"));
         QQuickItem* field = find(root, "echoMode");
         QVERIFY(field);
         QTRY_VERIFY(field->hasActiveFocus());
 
         // Return submits what was typed and empties the field; not while it is being checked.
-        type(window.view(), "hunter2");
-        shoot(window, "prompt-password");
-        QTest::keyClick(window.view(), Qt::Key_Return);
+        typeAndShoot(view, "hunter2", "prompt-password");
+        QTest::keyClick(view, Qt::Key_Return);
         QCOMPARE(submitted.count(), 1);
         QCOMPARE(submitted.first().first().toByteArray(), "hunter2");
         QCOMPARE(field->property("text").toString(), "");
         window.setBusy(true);
-        type(window.view(), "again");
-        QTest::keyClick(window.view(), Qt::Key_Return);
+        typeAndShoot(view, "again", "prompt-busy");
+        QTest::keyClick(view, Qt::Key_Return);
         QCOMPARE(submitted.count(), 1);
         window.setBusy(false);
 
-        // Escape cancels; closing on the authenticator's behalf is no second cancel.
-        QTest::keyClick(window.view(), Qt::Key_Escape);
+        // Escape cancels; closing on the authenticator's behalf is no second cancel, but closing from
+        // the title bar is.
+        QTest::keyClick(view, Qt::Key_Escape);
         QCOMPARE(cancelled.count(), 1);
         window.close();
         QVERIFY(!window.isVisible());
         QCOMPARE(cancelled.count(), 1);
-        // Closing from the title bar is a cancel.
         window.open(PresencePrompt::Mode::fingerprint, "unlock Mail");
-        QVERIFY(QTest::qWaitForWindowExposed(window.view()));
-        window.view()->close();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        view->close();
         QCOMPARE(cancelled.count(), 2);
     }
 };

@@ -2,7 +2,6 @@
 #include "TestDataHome.h"
 #include "X11ProtectionRig.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -27,10 +26,10 @@ QString run(const QString& program, const QStringList& arguments)
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
-// All client windows of the test terminal, by its WM_CLASS.
-QStringList terminalWindows()
+// The client windows of the test terminal, by its WM_CLASS, one a line.
+QString terminalWindows()
 {
-    return run("xdotool", {"search", "--class", "VmTestTerm"}).split('\n', Qt::SkipEmptyParts);
+    return run("xdotool", {"search", "--class", "VmTestTerm"});
 }
 
 bool isIconic(const QString& window)
@@ -38,28 +37,20 @@ bool isIconic(const QString& window)
     return run("xprop", {"-id", window, "WM_STATE"}).contains("Iconic");
 }
 
-QString activeWindow()
-{
-    return run("xdotool", {"getactivewindow"});
-}
-
 // The window manager may still be working through an activation, so a single iconic reading
 // proves little: the window must turn iconic and then stay so for half a second.
 bool settlesIconic(const QString& window)
 {
-    QDeadlineTimer deadline(5000);
     QElapsedTimer iconicFor;
-    while (!deadline.hasExpired()) {
-        if (!isIconic(window)) {
-            iconicFor.invalidate();
-        } else if (!iconicFor.isValid()) {
-            iconicFor.start();
-        } else if (iconicFor.elapsed() >= 500) {
-            return true;
-        }
-        QTest::qWait(20);
-    }
-    return false;
+    return QTest::qWaitFor(
+        [&] {
+            if (!isIconic(window))
+                iconicFor.invalidate();
+            else if (!iconicFor.isValid())
+                iconicFor.start();
+            return iconicFor.isValid() && iconicFor.elapsed() >= 500;
+        },
+        5000);
 }
 } // namespace
 
@@ -110,7 +101,7 @@ private slots:
         rig.policy.addApp(app);
         rig.engine.start();
         // Protected while running: hidden at once, no shield until it comes to the front.
-        const QString window = terminalWindows().first();
+        const QString window = terminalWindows().section('\n', 0, 0);
         QTRY_VERIFY(isIconic(window));
         QVERIFY(!rig.overlay.isShown());
 
@@ -143,7 +134,7 @@ private slots:
         for (const auto& shield : rig.display.windows())
             QVERIFY(!shield->isVisible());
         QTRY_VERIFY(!isIconic(window));
-        QTRY_COMPARE(activeWindow(), window);
+        QTRY_COMPARE(run("xdotool", {"getactivewindow"}), window);
         QVERIFY(rig.sessions.isAppUnlocked("vmtestterm"));
         QCOMPARE(rig.log.events().first().kind, LogEventKind::appUnlocked);
 

@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <linux/capability.h>
 #include <memory>
@@ -36,7 +35,6 @@ const int WaitMs = 10000;
 const QString Veilmark = QStringLiteral("org.veilmark.Veilmark");
 const QString Term = QStringLiteral("org.example.Term");
 const QString Launched = QStringLiteral("org.example.Launched");
-const QString Logo = QStringLiteral("vmlogo");
 const QStringList TermCommand{"xterm", "-class", "VmTestTerm", "-e", "sleep", "600"};
 
 bool writeFile(const QString& path, const QByteArray& content)
@@ -50,18 +48,7 @@ QByteArray entry(const QByteArray& name, const QByteArray& exec, const QByteArra
 {
     return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=" + exec + "\n" + extra;
 }
-
-// How a row of identifiesWindows starts its window.
-enum class Start
-{
-    process,  // QProcess with the arguments
-    launch,   // X11Workspace::launch of the entry at the path
-    property, // a window of the test's own with the properties "NAME=value"
-    own,      // a Qt window of this process
-};
 } // namespace
-
-Q_DECLARE_METATYPE(Start)
 
 // X11Workspace on a private X server with openbox (xvfb-session.sh), with real X clients (xterm,
 // xlogo) described by desktop entries in temporary XDG data directories. The test watches the
@@ -76,7 +63,6 @@ class TestX11Workspace : public QObject
     xcb_window_t m_root = XCB_WINDOW_NONE;
     std::vector<std::unique_ptr<QProcess>> m_processes; // killed when deleted
     QList<xcb_window_t> m_ownWindows;
-    std::unique_ptr<QRasterWindow> m_qtWindow;
     QStringList m_events;
     int m_barriers = 0;
 
@@ -129,18 +115,14 @@ class TestX11Workspace : public QObject
         (void)QTest::qWaitFor([&] { return clientsNamed(name).size() >= count; }, WaitMs);
         return clientsNamed(name).value(count - 1, XCB_WINDOW_NONE);
     }
-    // Activates `window` the way a pager or the user would, and waits until the window manager has.
-    bool activate(xcb_window_t window)
+    // Activates `window` the way a pager or the user would, and waits until the window manager has
+    // and, given its application, until the workspace has reported that: the workspace reads the
+    // active window when it handles a change, so one left at once may go unseen.
+    bool activate(xcb_window_t window, const QString& id = {})
     {
         return QProcess::execute("xdotool", {"windowactivate", QString::number(window)}) == 0 &&
-               QTest::qWaitFor([&] { return activeWindow() == window; }, WaitMs);
-    }
-    // Activates `window` of application `id` and waits until the workspace has reported it: the
-    // workspace reads the active window when it handles a change, so one left at once may go unseen.
-    bool switchTo(xcb_window_t window, const QString& id)
-    {
-        return activate(window) &&
-               QTest::qWaitFor([&] { return m_events.endsWith("activate " + id); }, WaitMs);
+               QTest::qWaitFor([&] { return activeWindow() == window; }, WaitMs) &&
+               (id.isEmpty() || QTest::qWaitFor([&] { return m_events.endsWith("activate " + id); }, WaitMs));
     }
     void record(Workspace& workspace)
     {
@@ -255,7 +237,6 @@ private slots:
     void cleanup()
     {
         m_processes.clear();
-        m_qtWindow.reset();
         for (const xcb_window_t window : std::as_const(m_ownWindows))
             xcb_destroy_window(m_x, window);
         m_ownWindows.clear();
@@ -281,13 +262,16 @@ private slots:
         QVERIFY(!file.open(QIODevice::ReadOnly));
         index.reload();
         QCOMPARE(index.find(Term)->startupWMClass, QString("VmTestTerm"));
-        QVERIFY(!index.icon(entryPath(Term)).isNull());
+        QCOMPARE(index.icon(entryPath(Term)).pixelColor(24, 24), QColor(Qt::red));
         // Never read before: the ID is known, nothing else.
         const DesktopEntryIndex fresh;
         QCOMPARE(fresh.find(Term)->path, entryPath(Term));
         QVERIFY(fresh.find(Term)->startupWMClass.isEmpty());
         QCOMPARE(DesktopEntryIndex::idForPath("/elsewhere/org.example.App.desktop"),
                  QString("org.example.App"));
+        // An icon from the theme, of an entry in a subdirectory.
+        const QImage themed = index.icon(m_home.filePath("applications/vmtest/nested.desktop"));
+        QCOMPARE(themed.pixelColor(themed.width() / 2, themed.height() / 2), QColor(Qt::green));
         // The chooser's list: what menus show, NoDisplay entries (still identifying windows) left out.
         QStringList menu;
         for (const InstalledApps::Application& app : index.menuApplications())
@@ -306,75 +290,60 @@ private slots:
         QVERIFY(!index.find("vmtest-org.example.Added"));
     }
 
+    // A window from a command, from a desktop entry launched through GIO, of this process with the
+    // given properties, or (none given) a Qt window of this process; the application it resolves to.
     void identifiesWindows_data()
     {
-        QTest::addColumn<Start>("how");
         QTest::addColumn<QStringList>("what");
-        QTest::addColumn<QString>("windowName");
         QTest::addColumn<QString>("expected");
-        const auto row = [](const char* name, Start how, const QStringList& what, const QString& windowName,
-                            const QString& expected) {
-            QTest::newRow(name) << how << what << windowName << expected;
-        };
         const QStringList launchedTerm{"xterm", "-class", "VmLaunched", "-e", "sleep", "600"};
         const auto xlogo = [](const char* name) { return QStringList{"xlogo", "-name", name}; };
-        const Start process = Start::process, property = Start::property;
-        row("StartupWMClass", process, TermCommand, "VmTestTerm", Term);
-        row("WM_CLASS instance as ID, any case", process, xlogo("VmLogo"), "VmLogo", Logo);
-        row("own window, by the desktop file name", Start::own, {}, QCoreApplication::applicationName(),
-            Veilmark);
-        row("launched by GIO", Start::launch, {entryPath(Launched)}, "VmLaunched", Launched);
-        row("launched by GIO from a subdirectory", Start::launch,
-            {m_home.filePath("applications/vmtest/nested.desktop")}, "VmNested", "vmtest-nested");
-        row("same program not launched by GIO", process, launchedTerm, "VmLaunched", {});
-        row("GIO variables inherited from a parent", process,
-            QStringList{"env", "GIO_LAUNCHED_DESKTOP_FILE=" + entryPath(Launched),
-                        "GIO_LAUNCHED_DESKTOP_FILE_PID=1"} +
-                launchedTerm,
-            "VmLaunched", {});
-        row("entry shadowed by the home directory's", process, xlogo("VmShadowSys"), "VmShadowSys", {});
-        row("the home directory's entry", process, xlogo("VmShadowHome"), "VmShadowHome",
-            "org.example.Shadowed");
-        row("entry hidden by the home directory", process, xlogo("vmhidden"), "vmhidden", {});
-        row("link entry", property, {"WM_CLASS=vmlink"}, "vmlink", {});
-        row("_GTK_APPLICATION_ID before WM_CLASS", property,
-            {"WM_CLASS=VmLogo", "_GTK_APPLICATION_ID=" + Term}, "VmLogo", Term);
-        row("_KDE_NET_WM_DESKTOP_FILE before WM_CLASS", property,
-            {"WM_CLASS=VmTestTerm", "_KDE_NET_WM_DESKTOP_FILE=vmlogo.desktop"}, "VmTestTerm", Logo);
-        row("uninstalled _GTK_APPLICATION_ID after an installed match", property,
-            {"WM_CLASS=VmTestTerm", "_GTK_APPLICATION_ID=org.example.Elsewhere"}, "VmTestTerm", Term);
-        row("uninstalled _GTK_APPLICATION_ID alone", property,
-            {"WM_CLASS=VmNothing", "_GTK_APPLICATION_ID=org.example.Elsewhere"}, "VmNothing",
-            "org.example.Elsewhere");
-        row("nothing known", property, {"WM_CLASS=VmNothing"}, "VmNothing", {});
+        QTest::newRow("StartupWMClass") << TermCommand << Term;
+        QTest::newRow("WM_CLASS instance as ID, any case") << xlogo("VmLogo") << "vmlogo";
+        QTest::newRow("own window, by the desktop file name") << QStringList() << Veilmark;
+        QTest::newRow("launched by GIO from a subdirectory")
+            << QStringList{m_home.filePath("applications/vmtest/nested.desktop")} << "vmtest-nested";
+        QTest::newRow("GIO variables inherited from a parent")
+            << QStringList{"env", "GIO_LAUNCHED_DESKTOP_FILE=" + entryPath(Launched),
+                           "GIO_LAUNCHED_DESKTOP_FILE_PID=1"} +
+                   launchedTerm
+            << QString();
+        QTest::newRow("entry shadowed by the home directory's") << xlogo("VmShadowSys") << QString();
+        QTest::newRow("entry hidden by the home directory") << xlogo("vmhidden") << QString();
+        QTest::newRow("link entry") << QStringList{"WM_CLASS=vmlink"} << QString();
+        QTest::newRow("_GTK_APPLICATION_ID before WM_CLASS")
+            << QStringList{"WM_CLASS=VmLogo", "_GTK_APPLICATION_ID=" + Term} << Term;
+        QTest::newRow("_KDE_NET_WM_DESKTOP_FILE before WM_CLASS")
+            << QStringList{"WM_CLASS=VmTestTerm", "_KDE_NET_WM_DESKTOP_FILE=vmlogo.desktop"} << "vmlogo";
+        QTest::newRow("uninstalled _GTK_APPLICATION_ID after an installed match")
+            << QStringList{"WM_CLASS=VmTestTerm", "_GTK_APPLICATION_ID=org.example.Elsewhere"} << Term;
+        QTest::newRow("uninstalled _GTK_APPLICATION_ID alone")
+            << QStringList{"WM_CLASS=VmNothing", "_GTK_APPLICATION_ID=org.example.Elsewhere"}
+            << "org.example.Elsewhere";
     }
 
     void identifiesWindows()
     {
-        QFETCH(Start, how);
         QFETCH(QStringList, what);
-        QFETCH(QString, windowName);
         QFETCH(QString, expected);
         X11Workspace workspace;
         record(workspace);
-        if (how == Start::process) {
-            startProcess(what);
-        } else if (how == Start::launch) {
+        QRasterWindow own;
+        if (what.isEmpty()) {
+            own.resize(200, 100);
+            own.show();
+        } else if (what.first().endsWith(".desktop")) {
             DesktopEntryIndex().launch(what.first());
-        } else if (how == Start::property) {
+        } else if (what.first().contains('=')) {
             createWindow(what);
         } else {
-            m_qtWindow = std::make_unique<QRasterWindow>();
-            m_qtWindow->resize(200, 100);
-            m_qtWindow->show();
+            startProcess(what);
         }
-        QVERIFY(waitForClient(windowName) != XCB_WINDOW_NONE);
+        QTRY_COMPARE_WITH_TIMEOUT(clients().size(), 1, WaitMs);
         // Arrival order: once the barrier's launch is in, the window above has been handled.
-        QStringList launched{"launch " + expected, barrier()};
-        if (expected.isEmpty())
-            launched.removeFirst();
-        QCOMPARE(m_events.filter(QRegularExpression("^launch ")), launched);
-        QCOMPARE(workspace.runningApplications().contains(expected), !expected.isEmpty());
+        const QString last = barrier();
+        QCOMPARE(m_events.filter(QRegularExpression("^launch ")).join(", "),
+                 (expected.isEmpty() ? "" : "launch " + expected + ", ") + last);
     }
 
     void reportsTheFourEventsInOrder()
@@ -431,8 +400,12 @@ private slots:
         QCOMPARE(m_events.mid(0, expected.size()).join(", "), expected.join(", "));
     }
 
-    void hideUnhideAndActivate()
+    // hide, unhide, activate and icon, on three windows of one application and one of another.
+    void actions()
     {
+        // Not running: the entry's icon, if it names one that exists.
+        QCOMPARE(X11Workspace().icon(Term).pixelColor(0, 0), QColor(Qt::red));
+        QVERIFY(X11Workspace().icon(Launched).isNull());
         for (int i = 0; i < 3; ++i)
             startProcess(TermCommand);
         waitForClient("VmTestTerm", 3);
@@ -447,7 +420,7 @@ private slots:
                                   QStringList{"launch " + Launched}, WaitMs);
 
         // The middle window was used last: neither the first nor the last listed.
-        QVERIFY(switchTo(other, Launched) && switchTo(terms[1], Term) && switchTo(other, Launched));
+        QVERIFY(activate(other, Launched) && activate(terms[1], Term) && activate(other, Launched));
         workspace.hide(Term);
         QTRY_VERIFY_WITH_TIMEOUT(allInState(terms, 3), WaitMs);
         QVERIFY(allInState({other}, 1));
@@ -457,7 +430,7 @@ private slots:
         workspace.unhide(Term);
         QTRY_VERIFY_WITH_TIMEOUT(allInState(clientsNamed("VmTestTerm"), 1), WaitMs);
 
-        QVERIFY(switchTo(other, Launched) && switchTo(terms[1], Term) && switchTo(other, Launched));
+        QVERIFY(activate(other, Launched) && activate(terms[1], Term) && activate(other, Launched));
         workspace.activate(Term);
         QTRY_VERIFY_WITH_TIMEOUT(activeWindow() == terms[1] && m_events.endsWith("activate " + Term), WaitMs);
 
@@ -471,40 +444,21 @@ private slots:
         workspace.activate(Term);
         QTRY_VERIFY_WITH_TIMEOUT(allInState(clientsNamed("VmTestTerm"), 1), WaitMs);
         QTRY_VERIFY_WITH_TIMEOUT(activeWindow() == terms[1] && m_events.endsWith("activate " + Term), WaitMs);
-    }
-
-    void icons()
-    {
-        X11Workspace workspace;
-        record(workspace);
-        // From the entry's Icon: a path, a theme icon, or none at all.
-        DesktopEntryIndex index;
-        QCOMPARE(index.icon(entryPath(Term)).pixelColor(24, 24), QColor(Qt::red));
-        const QImage themed = index.icon(m_home.filePath("applications/vmtest/nested.desktop"));
-        QCOMPARE(themed.pixelColor(themed.width() / 2, themed.height() / 2), QColor(Qt::green));
-        // Not running: nothing but the entry to go by.
-        QCOMPARE(workspace.icon(Term).pixelColor(0, 0), QColor(Qt::red));
-        QVERIFY(workspace.icon(Launched).isNull());
 
         // Launched's entry names an icon no theme has: the window's own icon counts, the largest of
         // the sizes it offers, with its alpha channel intact.
-        DesktopEntryIndex().launch(entryPath(Launched));
-        const xcb_window_t window = waitForClient("VmLaunched");
-        QTRY_VERIFY_WITH_TIMEOUT(m_events.contains("launch " + Launched), WaitMs);
         QList<quint32> icon = QList<quint32>{16, 16} + QList<quint32>(16 * 16, 0xff0000ffu) +
                               QList<quint32>{32, 24} + QList<quint32>(32 * 24, 0x8000ff00u) +
                               QList<quint32>{64, 64, 1, 2}; // the last cut short: ignored
         icon[2 + 256 + 2] = 0xffff0000u;                    // top left of the large one
         icon[2 + 256 + 2 + 32 * 24 - 1] = 0x40ffffffu;      // bottom right
-        xcb_change_property(m_x, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32,
+        xcb_change_property(m_x, XCB_PROP_MODE_REPLACE, other, atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32,
                             uint32_t(icon.size()), icon.constData());
         xcb_flush(m_x);
-        QTRY_VERIFY_WITH_TIMEOUT(!workspace.icon(Launched).isNull(), WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(workspace.icon(Launched).size(), QSize(32, 24), WaitMs);
         const QImage image = workspace.icon(Launched);
-        QCOMPARE(image.size(), QSize(32, 24));
-        QCOMPARE(image.pixel(0, 0), 0xffff0000u);
-        QCOMPARE(image.pixel(1, 0), 0x8000ff00u);
-        QCOMPARE(image.pixel(31, 23), 0x40ffffffu);
+        QCOMPARE((QList<QRgb>{image.pixel(0, 0), image.pixel(1, 0), image.pixel(31, 23)}),
+                 (QList<QRgb>{0xffff0000u, 0x8000ff00u, 0x40ffffffu}));
     }
 
     // Without a usable X connection (no server, or one that goes away while
@@ -517,20 +471,20 @@ private slots:
         server.start("sh", {"-c", "exec Xvfb -displayfd 1 -screen 0 320x200x24 -nolisten tcp 2>/dev/null"});
         QVERIFY(server.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), WaitMs);
-        const auto workspace = std::make_unique<X11Workspace>(":" + server.readLine().trimmed());
-        record(*workspace);
-        QVERIFY(workspace->isSupported());
-        auto* notifier = workspace->findChild<QSocketNotifier*>();
+        X11Workspace workspace(":" + server.readLine().trimmed());
+        record(workspace);
+        QVERIFY(workspace.isSupported());
+        auto* notifier = workspace.findChild<QSocketNotifier*>();
         QVERIFY(notifier && notifier->isEnabled());
         server.terminate(); // lets it remove its socket
         QVERIFY(server.waitForFinished(WaitMs));
         // A broken connection leaves its socket readable: the notifier must stop, or it spins.
         QTRY_VERIFY_WITH_TIMEOUT(!notifier->isEnabled(), WaitMs);
-        QVERIFY(!workspace->isSupported());
-        workspace->hide(Term);
-        workspace->unhide(Term);
-        workspace->activate(Term);
-        QVERIFY(workspace->icon(Launched).isNull());
+        QVERIFY(!workspace.isSupported());
+        workspace.hide(Term);
+        workspace.unhide(Term);
+        workspace.activate(Term);
+        QVERIFY(workspace.icon(Launched).isNull());
         QCoreApplication::processEvents();
         QVERIFY(m_events.isEmpty());
     }

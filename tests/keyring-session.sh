@@ -15,31 +15,21 @@ if [ -z "${VEILMARK_KEYRING_SESSION:-}" ]; then
     chmod 700 "$XDG_RUNTIME_DIR"
     # No display: nothing may reach the user's desktop, and a keyring prompt fails instead of waiting.
     unset DBUS_SESSION_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY
-    status=0
-    dbus-run-session -- "$0" "$@" || status=$?
-    exit "$status"
+    # Under set -e a failure exits with its status; the trap keeps it.
+    dbus-run-session -- "$0" "$@"
+    exit
 fi
 
 # Inside the private bus. The login keyring is created with this password and left unlocked.
-printf pw >"$VEILMARK_KEYRING_SESSION/password"
-gnome-keyring-daemon --foreground --unlock --components=secrets \
-    <"$VEILMARK_KEYRING_SESSION/password" >"$VEILMARK_KEYRING_SESSION/daemon.log" 2>&1 &
+printf pw | gnome-keyring-daemon --foreground --unlock --components=secrets \
+    >"$VEILMARK_KEYRING_SESSION/daemon.log" 2>&1 &
 daemon=$!
 trap 'kill "$daemon" 2>/dev/null || true; wait "$daemon" 2>/dev/null || true' EXIT
 
 # The bus could also start a keyring of its own (locked) if the test came first: wait for ours.
-tries=0
-until gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
-    --method org.freedesktop.DBus.NameHasOwner org.freedesktop.secrets 2>/dev/null | grep -q true; do
-    tries=$((tries + 1))
-    if [ "$tries" -ge 100 ] || ! kill -0 "$daemon" 2>/dev/null; then
-        echo "keyring-session: gnome-keyring-daemon did not start" >&2
-        cat "$VEILMARK_KEYRING_SESSION/daemon.log" >&2
-        exit 1
-    fi
-    sleep 0.1
-done
-
-status=0
-"$@" || status=$?
-exit "$status"
+if ! gdbus wait --session --timeout 10 org.freedesktop.secrets; then
+    echo "keyring-session: gnome-keyring-daemon did not start" >&2
+    cat "$VEILMARK_KEYRING_SESSION/daemon.log" >&2
+    exit 1
+fi
+"$@"

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
-#include <vector>
 
 // A Clock whose time moves only when a test says so. Alarms fire synchronously from advanceTo(), in
 // deadline order (ties in the order they were armed), each at most once.
@@ -16,7 +16,6 @@ class FakeClock : public Clock
 {
 public:
     explicit FakeClock(const QDateTime& start = QDateTime(QDate(2024, 3, 1), QTime(12, 0), Qt::UTC))
-        : m_state(std::make_shared<State>())
     {
         m_state->now = start;
     }
@@ -26,8 +25,12 @@ public:
     std::unique_ptr<Alarm> alarmAt(const QDateTime& deadline, std::function<void()> action) override
     {
         const quint64 serial = ++m_state->lastSerial;
-        m_state->alarms.push_back(Entry{serial, deadline, std::move(action), false});
-        return std::make_unique<FakeAlarm>(m_state, serial);
+        m_state->alarms[serial] = {deadline, std::move(action), false};
+        // Shared with the alarm, so an alarm outliving the clock is harmless.
+        return std::make_unique<FakeAlarm>([state = std::weak_ptr(m_state), serial] {
+            if (const auto alive = state.lock())
+                alive->alarms.erase(serial);
+        });
     }
 
     void setNow(const QDateTime& time) { m_state->now = time; }
@@ -39,14 +42,12 @@ public:
         m_state->now = time;
         for (;;) {
             Entry* due = nullptr;
-            for (Entry& entry : m_state->alarms) {
-                if (!entry.fired && entry.deadline <= time && (!due || entry.deadline < due->deadline)) {
+            for (auto& [serial, entry] : m_state->alarms) {
+                if (!entry.fired && entry.deadline <= time && (!due || entry.deadline < due->deadline))
                     due = &entry;
-                }
             }
-            if (!due) {
+            if (!due)
                 return;
-            }
             due->fired = true;
             // Copied: the action may destroy its own alarm, which erases the entry.
             const std::function<void()> action = due->action;
@@ -57,23 +58,18 @@ public:
     void advance(qint64 seconds) { advanceTo(m_state->now.addSecs(seconds)); }
 
     // Alarms that are armed and have not fired yet.
-    int pendingAlarms() const
-    {
-        return static_cast<int>(std::count_if(m_state->alarms.begin(), m_state->alarms.end(),
-                                              [](const Entry& e) { return !e.fired; }));
-    }
+    int pendingAlarms() const { return int(pendingDeadlines().size()); }
 
     // Alarms whose owner still holds them, fired or not.
-    int heldAlarms() const { return static_cast<int>(m_state->alarms.size()); }
+    int heldAlarms() const { return int(m_state->alarms.size()); }
 
     // Deadlines of the pending alarms, earliest first.
     QList<QDateTime> pendingDeadlines() const
     {
         QList<QDateTime> deadlines;
-        for (const Entry& entry : m_state->alarms) {
-            if (!entry.fired) {
+        for (const auto& [serial, entry] : m_state->alarms) {
+            if (!entry.fired)
                 deadlines.append(entry.deadline);
-            }
         }
         std::sort(deadlines.begin(), deadlines.end());
         return deadlines;
@@ -82,7 +78,6 @@ public:
 private:
     struct Entry
     {
-        quint64 serial;
         QDateTime deadline;
         std::function<void()> action;
         bool fired;
@@ -90,29 +85,20 @@ private:
     struct State
     {
         QDateTime now;
-        std::vector<Entry> alarms;
+        std::map<quint64, Entry> alarms; // by serial, so in the order they were armed
         quint64 lastSerial = 0;
     };
-
     class FakeAlarm : public Alarm
     {
     public:
-        FakeAlarm(const std::shared_ptr<State>& state, quint64 serial)
-            : m_state(state)
-            , m_serial(serial)
+        explicit FakeAlarm(std::function<void()> cancel)
+            : m_cancel(std::move(cancel))
         {}
-        ~FakeAlarm() override
-        {
-            if (const auto state = m_state.lock()) {
-                std::erase_if(state->alarms, [this](const Entry& e) { return e.serial == m_serial; });
-            }
-        }
+        ~FakeAlarm() override { m_cancel(); }
 
     private:
-        std::weak_ptr<State> m_state;
-        quint64 m_serial;
+        std::function<void()> m_cancel;
     };
 
-    // Shared with the alarms, so an alarm outliving the clock is harmless.
-    std::shared_ptr<State> m_state;
+    std::shared_ptr<State> m_state = std::make_shared<State>();
 };
