@@ -69,7 +69,8 @@ class TestFolderProtectionEngine : public QObject
         }
         ProtectedFolder stored(const QString& p) const
         {
-            return *std::ranges::find(policy.folders(), p, &ProtectedFolder::path);
+            const auto it = std::ranges::find(policy.folders(), p, &ProtectedFolder::path);
+            return it == policy.folders().end() ? ProtectedFolder() : *it;
         }
         // The record as stored and whether its directory can be listed, e.g. "locked, closed".
         QString state(const QString& path) const

@@ -26,7 +26,7 @@ class TestKeychainService : public QObject
     Q_OBJECT
 
 private slots:
-    void tokenIsCreatedOnceAndRenewedAfterDeletion()
+    void tokenIsCreatedOnlyWhenTheStoreSaysItIsMissing()
     {
         Rig rig;
         rig.keychain.ensureVaultToken();
@@ -44,89 +44,55 @@ private slots:
         QCOMPARE(rig.store.stores, 1);
         QCOMPARE(std::get<QByteArray>(nextStart.readVaultToken(FakeAuthenticator::freshProof())), token);
 
-        rig.store.items.remove(TokenKey);
-        rig.keychain.ensureVaultToken();
-        QCOMPARE(rig.store.items.value(TokenKey).size(), 32);
-        QVERIFY(rig.store.items.value(TokenKey) != token);
-    }
-
-    void troubledStoreGetsNoBlindWrite()
-    {
-        Rig rig;
         // An unreachable store may well hold the token already.
-        rig.store.unavailable = true;
-        rig.keychain.ensureVaultToken();
-        QCOMPARE(rig.store.stores, 0);
-        // A failed write is silent and retried at the next start.
-        rig.store.unavailable = false;
-        rig.store.storeError = QStringLiteral("disk full");
-        rig.keychain.ensureVaultToken();
-        QVERIFY(rig.store.items.isEmpty());
-        rig.store.storeError.clear();
-        rig.keychain.ensureVaultToken();
-        QCOMPARE(rig.store.items.value(TokenKey).size(), 32);
+        Rig unreachable;
+        unreachable.store.unavailable = true;
+        unreachable.keychain.ensureVaultToken();
+        QCOMPARE(unreachable.store.stores, 0);
     }
 
-    void readNeedsAFreshProof_data()
+    // The token is handed out against a fresh proof only, a refusal says why, and a read never creates the
+    // token.
+    void reads_data()
     {
         QTest::addColumn<bool>("withProof");
         QTest::addColumn<qint64>("secondsAfterProof");
-        QTest::addColumn<bool>("granted");
-        QTest::newRow("at once") << true << qint64{0} << true;
-        QTest::newRow("last fresh second") << true << qint64{30} << true;
-        QTest::newRow("stale") << true << qint64{31} << false;
-        QTest::newRow("from the future") << true << qint64{-1} << false;
-        QTest::newRow("no proof") << false << qint64{1} << false;
+        QTest::addColumn<QString>("store"); // "token", "empty", or the text of a failing read
+        QTest::addColumn<QString>("refusal");
+        const QString noProof = QStringLiteral("-25308 \u2014 No fresh proof of presence was given.");
+        QTest::newRow("at once") << true << qint64{0} << "token" << QString();
+        QTest::newRow("last fresh second") << true << qint64{30} << "token" << QString();
+        QTest::newRow("stale") << true << qint64{31} << "token" << noProof;
+        QTest::newRow("from the future") << true << qint64{-1} << "token" << noProof;
+        QTest::newRow("no proof") << false << qint64{1} << "token" << noProof;
+        QTest::newRow("missing") << true << qint64{1} << "empty"
+                                 << QStringLiteral("-25300 \u2014 The vault token is not in the keyring.");
+        QTest::newRow("read fails with text") << true << qint64{1} << "The keyring is locked."
+                                              << QStringLiteral("-25291 \u2014 The keyring is locked.");
+        QTest::newRow("read fails without text")
+            << true << qint64{1} << "" << QStringLiteral("-25291 \u2014 No keyring is available.");
     }
 
-    void readNeedsAFreshProof()
+    void reads()
     {
         QFETCH(bool, withProof);
         QFETCH(qint64, secondsAfterProof);
-        QFETCH(bool, granted);
+        QFETCH(QString, store);
+        QFETCH(QString, refusal);
         Rig rig(secondsAfterProof);
-        rig.keychain.ensureVaultToken();
-        const auto result = rig.keychain.readVaultToken(withProof ? rig.proof : AuthenticationProof());
-        if (granted) {
-            QCOMPARE(std::get<QByteArray>(result), rig.store.items.value(TokenKey));
-        } else {
-            QCOMPARE(std::get<KeychainError>(result).description(),
-                     QStringLiteral("Keyring error -25308 \u2014 No fresh proof of presence was given."));
-            // The store is not even asked.
-            QCOMPARE(rig.store.reads, 0);
-        }
-    }
-
-    void readFailuresCarryStatusAndText_data()
-    {
-        QTest::addColumn<bool>("hasToken");
-        QTest::addColumn<QString>("storeText");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("missing") << false << QString()
-                                 << QStringLiteral(
-                                        "Keyring error -25300 \u2014 The vault token is not in the keyring.");
-        QTest::newRow("store fails with text")
-            << true << QStringLiteral("The keyring is locked.")
-            << QStringLiteral("Keyring error -25291 \u2014 The keyring is locked.");
-        QTest::newRow("store fails without text")
-            << true << QString() << QStringLiteral("Keyring error -25291 \u2014 No keyring is available.");
-    }
-
-    void readFailuresCarryStatusAndText()
-    {
-        QFETCH(bool, hasToken);
-        QFETCH(QString, storeText);
-        QFETCH(QString, description);
-        Rig rig;
-        if (hasToken) {
+        if (store != "empty")
             rig.keychain.ensureVaultToken();
-            rig.store.failReads = true;
-            rig.store.readError = storeText;
-        }
-        const auto result = rig.keychain.readVaultToken(rig.proof);
-        QCOMPARE(std::get<KeychainError>(result).description(), description);
-        // A read never creates the token.
-        QCOMPARE(rig.store.stores, hasToken ? 1 : 0);
+        rig.store.failReads = store != "empty" && store != "token";
+        rig.store.readError = store;
+
+        const auto result = rig.keychain.readVaultToken(withProof ? rig.proof : AuthenticationProof());
+        if (refusal.isEmpty())
+            QCOMPARE(std::get<QByteArray>(result), rig.store.items.value(TokenKey));
+        else
+            QCOMPARE(std::get<KeychainError>(result).description(), "Keyring error " + refusal);
+        // Without a fresh proof the store is not even asked.
+        QCOMPARE(rig.store.reads, refusal.startsWith("-25308") ? 0 : 1);
+        QCOMPARE(rig.store.stores, store == "empty" ? 0 : 1);
     }
 };
 

@@ -70,6 +70,7 @@ private slots:
         VeilmarkSettings s = store.settings();
         s.defaultFolderUnlockMinutes = 30;
         store.setSettings(s);
+        QCOMPARE(PolicySnapshot::decode(readAll(file))->settings, s);
         store.removeApp(app("x"));
         const ProtectedFolder work{QUuid::createUuid(), "/home/u/Work", "Work"};
         store.addFolder(work);

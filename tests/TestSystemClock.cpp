@@ -1,10 +1,9 @@
 #include "platform/linux/SystemClock.h"
-#include "platform/linux/TimerFdAlarm.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTest>
-#include <QThread>
 
 #include <fcntl.h>
 #include <memory>
@@ -19,10 +18,8 @@ std::pair<int, int> timerFds()
     std::pair<int, int> count;
     const QDir fds(QStringLiteral("/proc/self/fd"));
     for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        char target[32] = {};
         QFile info(QStringLiteral("/proc/self/fdinfo/") + fd);
-        if (::readlink(QFile::encodeName(fds.filePath(fd)).constData(), target, sizeof target - 1) > 0 &&
-            qstrcmp(target, "anon_inode:[timerfd]") == 0 && info.open(QIODevice::ReadOnly)) {
+        if (QFileInfo(fds, fd).symLinkTarget().endsWith("[timerfd]") && info.open(QIODevice::ReadOnly)) {
             const QByteArray text = info.readAll();
             ++count.first;
             count.second += text.contains("\nclockid: 0\n") && text.contains("\nsettime flags: 01\n");
@@ -37,92 +34,70 @@ class TestSystemClock : public QObject
     Q_OBJECT
 
 private slots:
-    // One-shot, at the deadline and not before, on the arming thread; a cancelled alarm never
-    // fires, even one already due; an alarm may destroy itself from its own action.
-    void alarmsFireOnceAtTheirDeadline()
+    // When the kernel refuses a timerfd (no descriptors left, say), the alarms run on a QTimer. Exhausting
+    // the descriptor table is the one way to get there without a test hook.
+    void alarmsFireOnceAtTheirDeadline_data()
     {
-        SystemClock clock;
-        const std::pair<int, int> timersBefore = timerFds();
-        const QDateTime deadline = clock.now().addMSecs(80);
-        int calls = 0, cancelledCalls = 0, selfDestroyingCalls = 0;
-        QDateTime firedAt;
-        QThread* firedOn = nullptr;
-        const auto alarm = clock.alarmAt(deadline, [&] {
-            ++calls;
-            firedAt = QDateTime::currentDateTimeUtc();
-            firedOn = QThread::currentThread();
-        });
-        auto cancelled = clock.alarmAt(clock.now().addMSecs(40), [&] { ++cancelledCalls; });
-        auto due = clock.alarmAt(clock.now().addSecs(-1), [&] { ++cancelledCalls; });
-        std::unique_ptr<Alarm> selfDestroying;
-        selfDestroying = clock.alarmAt(clock.now().addMSecs(30), [&] {
-            ++selfDestroyingCalls;
-            selfDestroying.reset();
-        });
-        // The test cannot set the system clock. An absolute CLOCK_REALTIME timer (clock 0, flag 01) is
-        // what the kernel moves along with clock changes, so it fires at the wall-clock deadline
-        // after a jump too; a relative or monotonic one would not.
-        const auto [timers, realtimeAbsolute] = timerFds();
-        QCOMPARE(timers - timersBefore.first, 4);
-        QCOMPARE(realtimeAbsolute - timersBefore.second, 4);
-        cancelled.reset();
-        due.reset();
-        // Deadlines already passed fire promptly. Converted naively, the epoch is an all-zero expiry,
-        // which disarms a timerfd instead of firing it.
-        const QList<QDateTime> past{clock.now().addSecs(-3600), QDateTime::fromMSecsSinceEpoch(0, Qt::UTC),
-                                    QDateTime(QDate(1969, 7, 20), QTime(20, 17), Qt::UTC), QDateTime()};
-        QList<int> pastCalls(past.size(), 0);
-        std::vector<std::unique_ptr<Alarm>> pastAlarms;
-        for (qsizetype i = 0; i < past.size(); ++i)
-            pastAlarms.push_back(clock.alarmAt(past[i], [&pastCalls, i] { ++pastCalls[i]; }));
-
-        QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 5000);
-        QVERIFY2(firedAt >= deadline, qPrintable(firedAt.toString(Qt::ISODateWithMs)));
-        QCOMPARE(firedOn, QThread::currentThread());
-        // The expired timer must not keep firing; deferred clean-up gets its turn.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QTest::qWait(150);
-        QCOMPARE(calls, 1);
-        QCOMPARE(cancelledCalls, 0);
-        QCOMPARE(selfDestroyingCalls, 1);
-        QCOMPARE(pastCalls, QList<int>(past.size(), 1));
-        QVERIFY(!selfDestroying);
+        QTest::addColumn<bool>("exhaustDescriptors");
+        QTest::newRow("timerfd") << false;
+        QTest::newRow("fallback") << true;
     }
 
-    // Exhausting the descriptor table makes timerfd_create fail, which is the one way to reach the
-    // QTimer fallback without a test hook.
-    void fallbackTimerWhenNoTimerFd()
+    // One-shot, at the deadline and not before; a cancelled alarm never fires, even one already due; an
+    // alarm may destroy itself from its own action; deadlines long passed fire at once.
+    void alarmsFireOnceAtTheirDeadline()
     {
+        QFETCH(bool, exhaustDescriptors);
+        const std::pair<int, int> timersBefore = timerFds();
         rlimit original{};
         QCOMPARE(::getrlimit(RLIMIT_NOFILE, &original), 0);
-        rlimit lowered = original;
-        lowered.rlim_cur = 512;
-        if (original.rlim_cur < lowered.rlim_cur || ::setrlimit(RLIMIT_NOFILE, &lowered) != 0)
-            QSKIP("cannot lower the descriptor limit");
         std::vector<int> filler;
-        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
-            filler.push_back(fd);
+        if (exhaustDescriptors) {
+            rlimit lowered{512, original.rlim_max};
+            if (original.rlim_cur < lowered.rlim_cur || ::setrlimit(RLIMIT_NOFILE, &lowered) != 0)
+                QSKIP("cannot lower the descriptor limit");
+            for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+                filler.push_back(fd);
+        }
 
-        int calls = 0, cancelledCalls = 0;
+        SystemClock clock;
+        const QDateTime deadline = clock.now().addMSecs(80);
+        QList<int> calls(7, 0);
         QDateTime firedAt;
-        const QDateTime deadline = QDateTime::currentDateTimeUtc().addMSecs(60);
-        auto alarm = std::make_unique<TimerFdAlarm>(deadline, [&] {
-            ++calls;
+        std::vector<std::unique_ptr<Alarm>> alarms;
+        alarms.push_back(clock.alarmAt(deadline, [&] {
+            ++calls[0];
             firedAt = QDateTime::currentDateTimeUtc();
-        });
-        auto cancelled = std::make_unique<TimerFdAlarm>(deadline, [&] { ++cancelledCalls; });
-        const bool fellBack = !alarm->usesTimerFd() && !cancelled->usesTimerFd();
+        }));
+        alarms.push_back(clock.alarmAt(clock.now().addMSecs(30), [&] {
+            ++calls[1];
+            alarms[1].reset();
+        }));
+        // Converted naively, the epoch is an all-zero expiry, which disarms a timerfd instead of firing it.
+        const QDateTime past[] = {clock.now().addSecs(-3600), QDateTime::fromMSecsSinceEpoch(0, Qt::UTC),
+                                  QDateTime(QDate(1969, 7, 20), QTime(20, 17), Qt::UTC), QDateTime()};
+        for (int i = 0; i < 4; ++i)
+            alarms.push_back(clock.alarmAt(past[i], [&calls, i] { ++calls[2 + i]; }));
+        auto cancelled = clock.alarmAt(clock.now().addMSecs(40), [&] { ++calls[6]; });
+        auto dueButCancelled = clock.alarmAt(clock.now().addSecs(-1), [&] { ++calls[6]; });
         for (const int fd : filler)
             ::close(fd);
         ::setrlimit(RLIMIT_NOFILE, &original);
-        QVERIFY(fellBack);
-
+        // The test cannot set the system clock. An absolute CLOCK_REALTIME timer is what the kernel moves
+        // along with clock changes, so it fires at the wall-clock deadline after a jump too; a relative
+        // or monotonic one would not.
+        const auto [timers, realtimeAbsolute] = timerFds();
+        QCOMPARE(timers - timersBefore.first, exhaustDescriptors ? 0 : 8);
+        QCOMPARE(realtimeAbsolute - timersBefore.second, exhaustDescriptors ? 0 : 8);
         cancelled.reset();
-        QTRY_COMPARE_WITH_TIMEOUT(calls, 1, 5000);
+        dueButCancelled.reset();
+
+        QTRY_COMPARE_WITH_TIMEOUT(calls[0], 1, 5000);
         QVERIFY2(firedAt >= deadline, qPrintable(firedAt.toString(Qt::ISODateWithMs)));
-        QTest::qWait(100);
-        QCOMPARE(calls, 1);
-        QCOMPARE(cancelledCalls, 0);
+        // An expired alarm must not keep firing; deferred clean-up gets its turn.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::qWait(150);
+        QCOMPARE(calls, QList<int>({1, 1, 1, 1, 1, 1, 0}));
     }
 };
 

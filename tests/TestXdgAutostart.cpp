@@ -1,3 +1,4 @@
+#include "TestDataHome.h"
 #include "platform/linux/XdgAutostart.h"
 
 #include <QDir>
@@ -31,6 +32,10 @@ private slots:
         QVERIFY(entry.open(QIODevice::ReadOnly));
         // A path with a blank is quoted, so the session starts the right program.
         QVERIFY(entry.readAll().contains("\nExec=\"/opt/Veil Mark/bin/veilmark\" --background\n"));
+        // Registering again replaces the whole file, so a session starting meanwhile never reads half.
+        const FileStamp before = FileStamp::of(file());
+        QCOMPARE(autostart.registerItem(), std::nullopt);
+        QVERIFY(FileStamp::of(file()).inode != before.inode);
 
         QCOMPARE(autostart.unregisterItem(), std::nullopt);
         QVERIFY(!autostart.isRegistered());
