@@ -7,6 +7,10 @@
 #include <QPointer>
 #include <QTimer>
 
+namespace {
+const QString LockoutText = QStringLiteral("Too many failed fingerprint attempts");
+}
+
 PromptAuthenticator::PromptAuthenticator(PresencePrompt& prompt, FingerprintVerifier& fingerprint,
                                          PasswordVerifier& password, QObject* parent)
     : QObject(parent)
@@ -60,7 +64,7 @@ void PromptAuthenticator::evaluate(Policy policy, const QString& reason, std::fu
             const quint64 generation = m_generation;
             QTimer::singleShot(0, this, [this, generation] {
                 if (m_generation == generation && fingerprintPromptOpen())
-                    finish(Result::lockout, QStringLiteral("Too many failed fingerprint attempts"));
+                    finish(Result::lockout, LockoutText);
             });
             return;
         }
@@ -137,21 +141,19 @@ void PromptAuthenticator::onScanFailed(FingerprintVerifier::Scan scan)
 {
     if (!fingerprintPromptOpen())
         return;
-    if (scan != FingerprintVerifier::Scan::noMatch) {
-        m_prompt.setStatus(scanHint(scan), true);
-        return;
+    if (scan == FingerprintVerifier::Scan::noMatch) {
+        ++m_noMatches;
+        ++m_consecutiveNoMatches;
     }
-    ++m_noMatches;
-    ++m_consecutiveNoMatches;
-    if (isFingerprintLockedOut() || m_noMatches >= FingerprintAttemptsPerPrompt) {
+    if (isFingerprintLockedOut()) {
         m_fingerprint.cancel();
-        if (isFingerprintLockedOut())
-            finish(Result::lockout, QStringLiteral("Too many failed fingerprint attempts"));
-        else
-            finish(Result::fingerprintFailed, QStringLiteral("Fingerprint not recognized"));
-        return;
+        finish(Result::lockout, LockoutText);
+    } else if (m_noMatches >= FingerprintAttemptsPerPrompt) {
+        m_fingerprint.cancel();
+        finish(Result::fingerprintFailed, QStringLiteral("Fingerprint not recognized"));
+    } else {
+        m_prompt.setStatus(scanHint(scan), true);
     }
-    m_prompt.setStatus(scanHint(scan), true);
 }
 
 void PromptAuthenticator::onFingerprintFinished(Result result, const QString& description)

@@ -31,11 +31,11 @@ bool DesktopAppearance::desktopPrefersDark()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
-    if (!m_subscribed) {
-        m_subscribed =
-            bus.connect(PortalService, PortalPath, SettingsInterface, QStringLiteral("SettingChanged"), this,
-                        SLOT(onSettingChanged(QString, QString, QDBusVariant)));
-    }
+    // Once subscribed, the change signal keeps the answer current: no second blocking call.
+    if (m_subscribed)
+        return m_dark;
+    m_subscribed = bus.connect(PortalService, PortalPath, SettingsInterface, QStringLiteral("SettingChanged"),
+                               this, SLOT(onSettingChanged(QString, QString, QDBusVariant)));
     QDBusMessage call =
         QDBusMessage::createMethodCall(PortalService, PortalPath, SettingsInterface, QStringLiteral("Read"));
     call << AppearanceGroup << ColorSchemeKey;
