@@ -11,9 +11,14 @@
 #include "store/PolicyStore.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <algorithm>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,6 +109,7 @@ private slots:
         QVERIFY(QDir().mkpath(rig.root.path() + "/outside"));
         QVERIFY(QFile(rig.home + "/notes.txt").open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(rig.home + "/.local/share/Veilmark", rig.home + "/datalink"));
+        QVERIFY(QFile::link(rig.dir("Plain"), rig.home + "/plainlink"));
         rig.engine.addFolder(rig.home + "/Work");
         rig.engine.addFolder(rig.home + "/Projects/Client");
         rig.events();
@@ -118,6 +124,15 @@ private slots:
                      QStringList("error: Can't protect folder: " +
                                  QFileInfo(QDir::cleanPath(rig.home + "/" + relative)).fileName() +
                                  " is a system or already-protected location."));
+        }
+        rig.engine.addFolder(rig.home + "/plainlink");
+        QCOMPARE(rig.events(), QStringList("error: Can't protect folder: plainlink is a symbolic link, not a "
+                                           "folder — add the folder it leads to."));
+        if (::chown(QFile::encodeName(rig.dir("Foreign", 0777)), 65534, 65534) == 0) {
+            rig.engine.addFolder(rig.home + "/Foreign");
+            QCOMPARE(rig.events(),
+                     QStringList("error: Can't protect folder: Foreign belongs to another user; "
+                                 "only your own folders can be locked."));
         }
         QCOMPARE(rig.policy.folders().size(), 2);
     }
@@ -158,9 +173,9 @@ private slots:
                                             "folderRelocked: Work2: Unlock session expired"}));
     }
 
-    // As a crash would leave them: stored unlocked, directories open; C is disabled. Lock-all
-    // records one event, and only when it relocked something. Locking by hand and removing
-    // protection end the session for good; removal opens the folder.
+    // As a crash would leave them: stored unlocked, directories open; C is disabled. Launch and
+    // lock-all each write the policy once and record one event, only when they relocked something. Locking by
+    // hand and removing protection end the session for good; removal opens the folder.
     void relockAtLaunchByHandAndAll()
     {
         Rig rig;
@@ -169,8 +184,10 @@ private slots:
                                {QUuid::createUuid(), b, "B", true, true},
                                {QUuid::createUuid(), c, "C", false, false},
                                {QUuid::createUuid(), d, "D", true, false}});
+        QSignalSpy writes(&rig.policy, &PolicyStore::foldersChanged);
         rig.engine.relockAtLaunch();
         rig.engine.relockAll("Screen locked");
+        QCOMPARE(writes.size(), 1);
         QCOMPARE(QStringList({rig.state(a), rig.state(b), rig.state(c), rig.state(d)}),
                  QStringList({"locked, closed", "locked, closed", "unlocked, open", "locked, closed"}));
         rig.unlock(a, Result::success);
@@ -190,29 +207,120 @@ private slots:
         rig.clock.advance(3600);
         QCoreApplication::sendPostedEvents();
         const QString relaunched = "Relocked at launch — unlock session did not survive quit";
-        QCOMPARE(rig.events(),
-                 QStringList(
-                     {"folderRelocked: A: " + relaunched, "folderRelocked: D: " + relaunched,
-                      "folderUnlocked: A: Unlocked for 10 min", "folderUnlocked: D: Unlocked for 10 min",
-                      "folderRelocked: A: Locked", "systemRelock: Folders relocked: Computer going to sleep",
-                      "folderUnlocked: D: Unlocked for 10 min", "folderRelocked: D: Protection removed",
-                      "folderRelocked: B: Protection removed"}));
+        QCOMPARE(
+            rig.events(),
+            QStringList({"folderRelocked: 2 folders: " + relaunched, "folderUnlocked: A: Unlocked for 10 min",
+                         "folderUnlocked: D: Unlocked for 10 min", "folderRelocked: A: Locked",
+                         "systemRelock: Folders relocked: Computer going to sleep",
+                         "folderUnlocked: D: Unlocked for 10 min", "folderRelocked: D: Protection removed",
+                         "folderRelocked: B: Protection removed"}));
     }
 
-    // Someone else's directory, open to everyone: chmod is refused and listing still works. The
-    // failure is logged, and the folder is stored locked all the same.
-    void failedLockStillStoresLocked()
+    // What is at the path when an unlocked folder is relocked (at the next launch) decides: only
+    // the directory that was added is locked; anything else is an error with its own state, left
+    // exactly as it is, and never recorded or shown as locked.
+    void onlyTheFolderThatWasAdded_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("event"); // %1: the folder's path
+        const QString failed = "error: Folder lock failed: Box: ";
+        QTest::newRow("renamed") << "mv P/Box P/Box2"
+                                 << "Missing" << failed + "Missing — nothing is at %1";
+        QTest::newRow("another directory")
+            << "mv P/Box P/Box2 && mkdir P/Box"
+            << "Moved or replaced" << failed + "Moved or replaced — another folder is at %1";
+        QTest::newRow("a link to the data directory")
+            << "mv P/Box P/Box2 && ln -s ../.local/share/Veilmark P/Box"
+            << "Moved or replaced" << failed + "Moved or replaced — a link or a file is at %1";
+        QTest::newRow("a file") << "rmdir P/Box && touch P/Box"
+                                << "Moved or replaced"
+                                << failed + "Moved or replaced — a link or a file is at %1";
+        QTest::newRow("parent moved out of the home, linked back")
+            << "mv P .. && ln -s ../P P"
+            << "Moved or replaced" << failed + "Moved or replaced — it now leads to %2/P/Box";
+        QTest::newRow("given away") << "chown 65534 P/Box"
+                                    << "Not yours" << failed + "Not yours — it belongs to another user";
+        QTest::newRow("stored before identities were kept")
+            << ""
+            << "Locked"
+            << "folderRelocked: Box: Relocked at launch — unlock session did not survive quit";
+    }
+
+    void onlyTheFolderThatWasAdded()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, status);
+        QFETCH(QString, event);
+        Rig rig;
+        const QString path = rig.dir("P/Box");
+        rig.engine.addFolder(path);
+        rig.unlock(path, Result::success);
+        const ProtectedFolder added = rig.stored(path);
+        QVERIFY(added.hasIdentity());
+        if (change.isEmpty()) {
+            ProtectedFolder old = added;
+            old.device = old.inode = 0;
+            rig.policy.updateFolder(old);
+        }
+        if (QProcess::execute(
+                "sh", {"-c", "cd '" + rig.home + "' && " + (change.isEmpty() ? "true" : change)}) != 0)
+            QSKIP("cannot make the change here (chown needs CAP_CHOWN)");
+        const QString dataDirectory = rig.home + "/.local/share/Veilmark";
+        rig.events();
+
+        rig.engine.relockAtLaunch();
+        QCOMPARE(rig.engine.status(added.id).text(), status);
+        QCOMPARE(rig.events(), QStringList(QString(event).replace("%1", path).replace("%2", rig.root.path())));
+        QCOMPARE(rig.stored(path).device, added.device);
+        QCOMPARE(rig.stored(path).inode, added.inode);
+        // Whatever stands at the path now, and the folder wherever it went, are as they were.
+        for (const QString& other : {path, rig.home + "/P/Box2", rig.root.path() + "/P/Box", dataDirectory}) {
+            if (QFileInfo(other).isDir() && status != "Locked" && status != "Not yours")
+                QVERIFY2(AccessControlLock::isAccessible(other), qPrintable(other));
+        }
+        rig.engine.lock(rig.stored(path));
+        QCOMPARE(rig.engine.status(added.id).text(), status);
+        QVERIFY(status == "Locked" || !rig.events().join('\n').contains("Box: Locked"));
+        ::chown(QFile::encodeName(path), ::getuid(), ::getgid());
+    }
+
+    // Opened behind Veilmark's back by another process: relocked at once and recorded. Renamed
+    // away: shown missing and recorded, not left claiming to be locked.
+    void noticesChangesMadeOutside()
     {
         Rig rig;
-        const QString path = rig.dir("Foreign", 0777);
-        if (::chown(QFile::encodeName(path), 65534, 65534) != 0)
-            QSKIP("needs CAP_CHOWN to give a directory to another user");
-        rig.policy.addFolder({QUuid::createUuid(), path, "Foreign", true, false});
-        rig.engine.lock(rig.stored(path));
-        QCOMPARE(rig.state(path), "locked, open");
-        QCOMPARE(rig.events(), QStringList({"error: Folder lock failed: Operation not permitted",
-                                            "folderRelocked: Foreign: Locked"}));
-        rig.policy.setFolders({});
+        const QString path = rig.dir("Box");
+        rig.engine.addFolder(path);
+        const QUuid id = rig.stored(path).id;
+        rig.events();
+        QCOMPARE(QProcess::execute("chmod", {"u+rwx", path}), 0);
+        QTRY_VERIFY(!rig.log.events().isEmpty());
+        QCOMPARE(rig.events(), QStringList("folderRelocked: Box: Permissions changed outside Veilmark"));
+        QCOMPARE(rig.state(path), "locked, closed");
+        QCOMPARE(QProcess::execute("mv", {path, path + "2"}), 0);
+        QTRY_COMPARE(rig.engine.status(id).text(), "Missing");
+        QCOMPARE(rig.events(), QStringList("error: Box: Missing — nothing is at " + path));
+        QVERIFY(!AccessControlLock::isAccessible(path + "2"));
+        QVERIFY(AccessControlLock::unlockAndVerify(path + "2") == std::nullopt);
+    }
+
+    // Something mounted over a locked folder shows other content at its path: caught through the
+    // mount table, not mistaken for the folder.
+    void noticesAMountOverTheFolder()
+    {
+        // A private mount namespace keeps the mount away from the rest of the system; it must be
+        // entered before the engine opens the mount table it watches.
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            QSKIP("cannot enter a private mount namespace here");
+        Rig rig;
+        const QString path = rig.dir("Box");
+        rig.engine.addFolder(path);
+        const QUuid id = rig.stored(path).id;
+        QCOMPARE(rig.engine.status(id).text(), "Locked");
+        QVERIFY(::mount("none", QFile::encodeName(path), "tmpfs", 0, "mode=0700") == 0);
+        const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(path), MNT_DETACH); });
+        QTRY_COMPARE(rig.engine.status(id).text(), "Moved or replaced");
     }
 };
 

@@ -4,6 +4,7 @@
 #include "auth/AuthenticationService.h"
 #include "auth/SessionManager.h"
 #include "io/AccessControlLock.h"
+#include "io/DirectoryHandle.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 
@@ -11,10 +12,36 @@
 #include <QFileInfo>
 #include <QPointer>
 
+#include <cstring>
+#include <unistd.h>
+
 namespace {
 bool isInside(const QString& path, const QString& ancestor)
 {
     return path.startsWith(ancestor + QLatin1Char('/'));
+}
+
+QString resolved(const QString& path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(path) : canonical;
+}
+
+FolderStatus failed(FolderStatus::State state, const QString& reason)
+{
+    return FolderStatus{state, reason};
+}
+
+// "Moved or replaced — another folder is at /home/ada/Secret"
+QString stateLine(const FolderStatus& status)
+{
+    return status.reason.isEmpty() ? status.text() : status.text() + QStringLiteral(" — ") + status.reason;
+}
+
+// "Secret: Moved or replaced — …", for events whose subject is not the folder.
+QString describe(const ProtectedFolder& folder, const FolderStatus& status)
+{
+    return folder.name + QStringLiteral(": ") + stateLine(status);
 }
 } // namespace
 
@@ -30,7 +57,19 @@ FolderProtectionEngine::FolderProtectionEngine(PolicyStore& policy, Authenticati
     , m_homePath(QDir::cleanPath(homePath))
     , m_dataDirectory(QDir::cleanPath(dataDirectory))
     , m_forbiddenPaths(ForbiddenPaths::forHome(m_homePath))
-{}
+    , m_resolvedHome(resolved(m_homePath))
+    , m_resolvedDataDirectory(resolved(m_dataDirectory))
+{
+    for (const QString& path : std::as_const(m_forbiddenPaths)) {
+        m_resolvedForbidden.insert(path);
+        m_resolvedForbidden.insert(resolved(path));
+    }
+    connect(&m_policy, &PolicyStore::foldersChanged, this, &FolderProtectionEngine::followPolicy);
+    connect(&m_watcher, &FolderWatcher::changed, this, &FolderProtectionEngine::watchedFoldersChanged);
+    followPolicy();
+}
+
+FolderProtectionEngine::~FolderProtectionEngine() = default;
 
 QString FolderProtectionEngine::standardizedPath(const QString& path) const
 {
@@ -75,24 +114,71 @@ void FolderProtectionEngine::addFolder(const QString& path)
 {
     const QString standardized = standardizedPath(path);
     const QString name = QFileInfo(QDir::cleanPath(path)).fileName();
-    if (!canProtect(standardized)) {
-        m_log.record(LogEventKind::error, QStringLiteral("Can't protect folder"),
-                     name + QStringLiteral(" is a system or already-protected location."));
-        return;
-    }
-    const ProtectedFolder folder{
-        QUuid::createUuid(), standardized, name, true, true, m_policy.settings().defaultFolderUnlockMinutes};
+    const auto refuse = [&](const QString& why) {
+        m_log.record(LogEventKind::error, QStringLiteral("Can't protect folder"), name + why);
+    };
+    if (!canProtect(standardized))
+        return refuse(QStringLiteral(" is a system or already-protected location."));
+    const DirectoryHandle directory = DirectoryHandle::open(standardized);
+    if (directory.status() == DirectoryHandle::Status::notDirectory)
+        return refuse(QStringLiteral(" is a symbolic link, not a folder — add the folder it leads to."));
+    if (!directory.isOpen())
+        return refuse(QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(directory.error())));
+    if (directory.owner() != ::geteuid())
+        return refuse(QStringLiteral(" belongs to another user; only your own folders can be locked."));
+    if (const std::optional<QString> fileSystem = directory.unsupportedFileSystem())
+        return refuse(
+            QStringLiteral(" is on a %1 file system, whose permissions cannot lock it.").arg(*fileSystem));
+    if (!isAllowedLocation(directory.resolvedPath()))
+        return refuse(QStringLiteral(" is a system or already-protected location."));
+
+    ProtectedFolder folder;
+    folder.id = QUuid::createUuid();
+    folder.path = standardized;
+    folder.name = name;
+    folder.unlockMinutes = m_policy.settings().defaultFolderUnlockMinutes;
+    folder.device = directory.device();
+    folder.inode = directory.inode();
     m_policy.addFolder(folder);
-    lockDirectory(folder);
-    m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Added and locked"));
+    if (lockDirectory(folder).isLocked())
+        m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Added and locked"));
+    emit statusChanged();
+}
+
+FolderStatus FolderProtectionEngine::status(const QUuid& id) const
+{
+    if (const auto it = m_status.constFind(id); it != m_status.cend())
+        return *it;
+    for (const ProtectedFolder& folder : m_policy.folders()) {
+        if (folder.id == id)
+            return m_status[id] = probe(folder);
+    }
+    return failed(FolderStatus::State::missing, {});
+}
+
+void FolderProtectionEngine::refresh()
+{
+    bool changed = false;
+    for (const ProtectedFolder& folder : m_policy.folders()) {
+        const FolderStatus now = probe(folder);
+        if (!m_status.contains(folder.id) || m_status.value(folder.id) != now) {
+            m_status.insert(folder.id, now);
+            changed = true;
+        }
+    }
+    if (changed)
+        emit statusChanged();
 }
 
 void FolderProtectionEngine::lock(const ProtectedFolder& folder)
 {
-    lockDirectory(folder);
+    ProtectedFolder copy = folder;
+    const FolderStatus status = lockDirectory(copy);
     m_sessions.endFolderSession(folder.id);
-    storeLocked(folder, true);
-    m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Locked"));
+    storeLocked(copy, true);
+    if (status.isLocked())
+        m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Locked"));
+    emit statusChanged();
 }
 
 void FolderProtectionEngine::unlock(const ProtectedFolder& folder)
@@ -114,19 +200,24 @@ void FolderProtectionEngine::finishUnlock(const ProtectedFolder& folder, bool au
                      m_auth.lastErrorMessage().value_or(QStringLiteral("Authentication cancelled")));
         return;
     }
-    unlockDirectory(folder);
-    storeLocked(folder, false);
+    ProtectedFolder copy = folder;
+    const FolderStatus status = unlockDirectory(copy);
+    storeLocked(copy, false);
     m_sessions.startFolderSession(folder.id, folder.unlockMinutes);
-    m_log.record(LogEventKind::folderUnlocked, folder.name,
-                 QStringLiteral("Unlocked for %1 min").arg(folder.unlockMinutes));
+    if (status.state == FolderStatus::State::unlocked)
+        m_log.record(LogEventKind::folderUnlocked, folder.name,
+                     QStringLiteral("Unlocked for %1 min").arg(folder.unlockMinutes));
+    emit statusChanged();
 }
 
 void FolderProtectionEngine::removeProtection(const ProtectedFolder& folder)
 {
-    unlockDirectory(folder);
+    ProtectedFolder copy = folder;
+    unlockDirectory(copy);
     m_sessions.endFolderSession(folder.id);
     m_policy.removeFolder(folder.id);
     m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Protection removed"));
+    emit statusChanged();
 }
 
 void FolderProtectionEngine::sessionExpired(const QUuid& id)
@@ -136,61 +227,184 @@ void FolderProtectionEngine::sessionExpired(const QUuid& id)
         std::find_if(folders.cbegin(), folders.cend(), [&](const ProtectedFolder& f) { return f.id == id; });
     if (it == folders.cend())
         return;
-    const ProtectedFolder folder = *it;
-    lockDirectory(folder);
+    ProtectedFolder folder = *it;
+    const FolderStatus status = lockDirectory(folder);
     storeLocked(folder, true);
-    m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Unlock session expired"));
+    if (status.isLocked())
+        m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Unlock session expired"));
+    emit statusChanged();
 }
 
 void FolderProtectionEngine::relockAll(const QString& reason)
 {
     m_sessions.endAllFolderSessions();
-    QSet<QUuid> relocked;
-    const QList<ProtectedFolder> folders = m_policy.folders();
-    for (const ProtectedFolder& folder : folders) {
+    QHash<QUuid, ProtectedFolder> relocked;
+    for (ProtectedFolder folder : m_policy.folders()) {
         if (folder.enabled && !folder.isLocked) {
             lockDirectory(folder);
-            relocked.insert(folder.id);
+            folder.isLocked = true;
+            relocked.insert(folder.id, folder);
         }
     }
     if (relocked.isEmpty())
         return;
     // One write for the whole lock-all: with a hundred folders, a synced write per folder would
-    // keep the machine from sleeping for a noticeable time. Only the lock state is ours to set.
+    // keep the machine from sleeping for a noticeable time. Only the lock state (and an identity
+    // adopted on the way) is ours to set.
     QList<ProtectedFolder> stored = m_policy.folders();
-    for (ProtectedFolder& folder : stored) {
-        if (relocked.contains(folder.id))
-            folder.isLocked = true;
-    }
+    for (ProtectedFolder& folder : stored)
+        folder = relocked.value(folder.id, folder);
     m_policy.setFolders(stored);
     m_log.record(LogEventKind::systemRelock, QStringLiteral("Folders relocked"), reason);
+    emit statusChanged();
 }
 
 void FolderProtectionEngine::relockAtLaunch()
 {
-    const QList<ProtectedFolder> folders = m_policy.folders();
-    for (const ProtectedFolder& folder : folders) {
-        if (!folder.enabled)
+    // Every enabled folder is locked again, whatever is stored: a killed process leaves unlock
+    // sessions behind, and anything may have happened to the folders while Veilmark was not
+    // running. One pass and one write, however many folders there are.
+    QList<ProtectedFolder> folders = m_policy.folders();
+    QStringList relocked;
+    bool changed = false;
+    for (ProtectedFolder& folder : folders) {
+        if (!folder.enabled) {
+            m_status.insert(folder.id, probe(folder));
             continue;
-        lockDirectory(folder);
-        if (!folder.isLocked) {
-            storeLocked(folder, true);
-            m_log.record(LogEventKind::folderRelocked, folder.name,
-                         QStringLiteral("Relocked at launch — unlock session did not survive quit"));
+        }
+        const ProtectedFolder stored = folder;
+        if (lockDirectory(folder).isLocked() && !folder.isLocked)
+            relocked.append(folder.name);
+        folder.isLocked = true;
+        changed = changed || folder != stored;
+    }
+    if (changed)
+        m_policy.setFolders(folders);
+    if (!relocked.isEmpty())
+        m_log.record(LogEventKind::folderRelocked,
+                     relocked.size() == 1 ? relocked.constFirst()
+                                          : QStringLiteral("%1 folders").arg(relocked.size()),
+                     QStringLiteral("Relocked at launch — unlock session did not survive quit"));
+    emit statusChanged();
+}
+
+void FolderProtectionEngine::watchedFoldersChanged(const QStringList& paths)
+{
+    const QSet<QString> changedPaths(paths.cbegin(), paths.cend());
+    bool changed = false;
+    for (ProtectedFolder folder : m_policy.folders()) {
+        if (!paths.isEmpty() && !changedPaths.contains(folder.path))
+            continue;
+        const auto known = m_status.constFind(folder.id);
+        const bool wasLocked = known == m_status.cend() || known->isLocked();
+        FolderStatus now = probe(folder);
+        if (now.state == FolderStatus::State::lockFailed && wasLocked) {
+            // Opened behind Veilmark's back (chmod, a remount): lock it again. A lock that did not
+            // take is not retried here, or its own mode change would bring it back at once.
+            now = lockDirectory(folder, QStringLiteral("Permissions changed outside Veilmark"));
+            if (now.isLocked())
+                m_log.record(LogEventKind::folderRelocked, folder.name,
+                             QStringLiteral("Permissions changed outside Veilmark"));
+        } else if (now.isError() && (known == m_status.cend() || known->state != now.state)) {
+            m_log.record(LogEventKind::error, folder.name, stateLine(now));
+        }
+        if (known == m_status.cend() || *known != now) {
+            m_status.insert(folder.id, now);
+            changed = true;
         }
     }
+    if (changed)
+        emit statusChanged();
 }
 
-void FolderProtectionEngine::lockDirectory(const ProtectedFolder& folder)
+FolderStatus FolderProtectionEngine::lockDirectory(ProtectedFolder& folder, const QString& cause)
 {
-    if (const std::optional<QString> error = AccessControlLock::lockAndVerify(folder.path))
-        m_log.record(LogEventKind::error, QStringLiteral("Folder lock failed"), *error);
+    const DirectoryHandle directory = DirectoryHandle::open(folder.path);
+    FolderStatus status;
+    if (const std::optional<FolderStatus> other = mismatch(directory, folder))
+        status = *other;
+    else if (const std::optional<QString> error = AccessControlLock::lockDirectory(directory))
+        status = failed(FolderStatus::State::lockFailed, *error);
+    m_status.insert(folder.id, status);
+    if (status.isError()) {
+        const QString detail = describe(folder, status);
+        m_log.record(LogEventKind::error, QStringLiteral("Folder lock failed"),
+                     cause.isEmpty() ? detail : cause + QStringLiteral(" — ") + detail);
+    }
+    return status;
 }
 
-void FolderProtectionEngine::unlockDirectory(const ProtectedFolder& folder)
+FolderStatus FolderProtectionEngine::unlockDirectory(ProtectedFolder& folder)
 {
-    if (const std::optional<QString> error = AccessControlLock::unlockAndVerify(folder.path))
-        m_log.record(LogEventKind::error, QStringLiteral("Folder unlock failed"), *error);
+    const DirectoryHandle directory = DirectoryHandle::open(folder.path);
+    FolderStatus status{FolderStatus::State::unlocked, {}};
+    if (const std::optional<FolderStatus> other = mismatch(directory, folder)) {
+        // Whatever is at the path now is not the folder that was locked: it is left as it is.
+        status = *other;
+        m_log.record(LogEventKind::error, QStringLiteral("Folder unlock failed"), describe(folder, status));
+    } else {
+        const AccessControlLock::Unlocked result = AccessControlLock::unlockDirectory(directory);
+        if (result.distrustedRememberedBits)
+            m_log.record(LogEventKind::error, folder.name,
+                         QStringLiteral("Its remembered permissions would have shut you out; "
+                                        "restored read, write and search instead"));
+        if (result.error) {
+            status = FolderStatus{FolderStatus::State::locked, *result.error};
+            m_log.record(LogEventKind::error, QStringLiteral("Folder unlock failed"),
+                         folder.name + QStringLiteral(": ") + *result.error);
+        }
+    }
+    m_status.insert(folder.id, status);
+    return status;
+}
+
+std::optional<FolderStatus> FolderProtectionEngine::mismatch(const DirectoryHandle& directory,
+                                                             ProtectedFolder& folder) const
+{
+    using State = FolderStatus::State;
+    switch (directory.status()) {
+    case DirectoryHandle::Status::open:
+        break;
+    case DirectoryHandle::Status::missing:
+        return failed(State::missing, QStringLiteral("nothing is at ") + folder.path);
+    case DirectoryHandle::Status::notDirectory:
+        return failed(State::replaced, QStringLiteral("a link or a file is at ") + folder.path);
+    case DirectoryHandle::Status::failed:
+        return failed(State::missing, QString::fromLocal8Bit(std::strerror(directory.error())));
+    }
+    if (directory.owner() != ::geteuid())
+        return failed(State::notYours, QStringLiteral("it belongs to another user"));
+    if (folder.hasIdentity() && (directory.device() != folder.device || directory.inode() != folder.inode))
+        return failed(State::replaced, QStringLiteral("another folder is at ") + folder.path);
+    // Checked again at every lock: a parent swapped for a link can lead anywhere.
+    const QString resolvedPath = directory.resolvedPath();
+    if (!isAllowedLocation(resolvedPath))
+        return failed(State::replaced, QStringLiteral("it now leads to ") + resolvedPath);
+    if (!folder.hasIdentity()) {
+        folder.device = directory.device();
+        folder.inode = directory.inode();
+    }
+    return std::nullopt;
+}
+
+FolderStatus FolderProtectionEngine::probe(ProtectedFolder folder) const
+{
+    const DirectoryHandle directory = DirectoryHandle::open(folder.path);
+    if (const std::optional<FolderStatus> other = mismatch(directory, folder))
+        return *other;
+    if (!AccessControlLock::isAccessible(directory))
+        return FolderStatus{FolderStatus::State::locked, {}};
+    if (folder.enabled && folder.isLocked)
+        return failed(FolderStatus::State::lockFailed, QStringLiteral("it can be opened"));
+    return FolderStatus{FolderStatus::State::unlocked, {}};
+}
+
+bool FolderProtectionEngine::isAllowedLocation(const QString& resolvedPath) const
+{
+    if (resolvedPath.isEmpty() || m_resolvedForbidden.contains(resolvedPath) ||
+        !isInside(resolvedPath, m_resolvedHome))
+        return false;
+    return resolvedPath != m_resolvedDataDirectory && !isInside(m_resolvedDataDirectory, resolvedPath);
 }
 
 void FolderProtectionEngine::storeLocked(const ProtectedFolder& folder, bool locked)
@@ -198,4 +412,21 @@ void FolderProtectionEngine::storeLocked(const ProtectedFolder& folder, bool loc
     ProtectedFolder copy = folder;
     copy.isLocked = locked;
     m_policy.updateFolder(copy);
+}
+
+void FolderProtectionEngine::followPolicy()
+{
+    const QList<ProtectedFolder>& folders = m_policy.folders();
+    QSet<QUuid> ids;
+    QStringList watched;
+    for (const ProtectedFolder& folder : folders) {
+        ids.insert(folder.id);
+        if (folder.enabled)
+            watched.append(folder.path);
+    }
+    m_status.removeIf([&](const auto& entry) { return !ids.contains(entry.key()); });
+    if (watched != m_watched) {
+        m_watcher.watch(watched);
+        m_watched = watched;
+    }
 }

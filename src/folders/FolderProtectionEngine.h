@@ -1,12 +1,16 @@
 #pragma once
 
+#include "FolderStatus.h"
+#include "io/FolderWatcher.h"
 #include "model/ProtectedFolder.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
 
 class AuthenticationService;
+class DirectoryHandle;
 class EventLog;
 class PolicyStore;
 class SessionManager;
@@ -15,6 +19,11 @@ class SessionManager;
 // already locked, unlocking after authentication for the folder's own minutes, and relocking at
 // expiry, by hand, on lock-all and at launch. Each outcome lands in the stored records and the
 // activity log; a failed lock or unlock is logged and the target state is stored anyway.
+//
+// A folder is the directory that was added (device and inode), reached without following a
+// symbolic link at its path; anything else at the path is an error, never locked or unlocked.
+// What is shown for a folder is `status()`, probed on disk, not the stored wish. Changes made
+// behind Veilmark's back to a folder that should be locked are relocked as soon as they happen.
 class FolderProtectionEngine : public QObject
 {
     Q_OBJECT
@@ -23,6 +32,7 @@ public:
     FolderProtectionEngine(PolicyStore& policy, AuthenticationService& auth, SessionManager& sessions,
                            EventLog& log, const QString& homePath, const QString& dataDirectory,
                            QObject* parent = nullptr);
+    ~FolderProtectionEngine() override;
 
     const QString& homePath() const { return m_homePath; }
     const QSet<QString>& forbiddenPaths() const { return m_forbiddenPaths; }
@@ -30,6 +40,11 @@ public:
     // Absolute, without "." and ".." components or trailing and doubled slashes; "~" is the home.
     QString standardizedPath(const QString& path) const;
     bool canProtect(const QString& path) const;
+
+    // What the folder is on disk, as last probed (probed now if it never was).
+    FolderStatus status(const QUuid& id) const;
+    // Probes every folder again.
+    void refresh();
 
     void addFolder(const QString& path);
     void lock(const ProtectedFolder& folder);
@@ -39,11 +54,25 @@ public:
     void relockAtLaunch();
     void sessionExpired(const QUuid& id);
 
+signals:
+    // Some folder's probed status changed.
+    void statusChanged();
+
 private:
-    void lockDirectory(const ProtectedFolder& folder);
-    void unlockDirectory(const ProtectedFolder& folder);
+    // Each takes the record by reference because a record stored without an identity adopts the
+    // directory it finds (once, for documents written before identities were kept).
+    // `cause` opens the failure event's detail when the lock was not asked for by the user.
+    FolderStatus lockDirectory(ProtectedFolder& folder, const QString& cause = {});
+    FolderStatus unlockDirectory(ProtectedFolder& folder);
+    // The status of a directory that cannot be the folder's, or nothing when it is.
+    std::optional<FolderStatus> mismatch(const DirectoryHandle& directory, ProtectedFolder& folder) const;
+    FolderStatus probe(ProtectedFolder folder) const;
+    bool isAllowedLocation(const QString& resolvedPath) const;
     void finishUnlock(const ProtectedFolder& folder, bool authenticated);
     void storeLocked(const ProtectedFolder& folder, bool locked);
+    void setStatus(const QUuid& id, const FolderStatus& status);
+    void followPolicy();
+    void watchedFoldersChanged(const QStringList& paths);
 
     PolicyStore& m_policy;
     AuthenticationService& m_auth;
@@ -52,4 +81,11 @@ private:
     QString m_homePath;
     QString m_dataDirectory;
     QSet<QString> m_forbiddenPaths;
+    // The same locations with every symbolic link resolved, for checking where a folder leads.
+    QSet<QString> m_resolvedForbidden;
+    QString m_resolvedHome;
+    QString m_resolvedDataDirectory;
+    mutable QHash<QUuid, FolderStatus> m_status;
+    FolderWatcher m_watcher;
+    QStringList m_watched;
 };

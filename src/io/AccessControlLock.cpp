@@ -1,5 +1,7 @@
 #include "io/AccessControlLock.h"
 
+#include "io/DirectoryHandle.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -33,13 +35,23 @@ std::optional<mode_t> parseOwnerBits(const char* value, ssize_t size)
     return static_cast<mode_t>(value[0] - '0') << 6;
 }
 
+// What restoring found in the attribute.
+enum class Remembered
+{
+    none,
+    usable,
+    distrusted,
+};
+
 bool accessible(const char* path)
 {
+    // Listing alone is not enough: a directory with read but without search can be listed yet
+    // none of its entries opened, and the other way round.
     if (DIR* dir = ::opendir(path)) {
         errno = 0;
         const bool listed = ::readdir(dir) != nullptr || errno == 0;
         ::closedir(dir);
-        return listed;
+        return listed && ::faccessat(AT_FDCWD, path, R_OK | X_OK, AT_EACCESS) == 0;
     }
     if (errno != ENOTDIR) {
         return false;
@@ -88,7 +100,9 @@ std::optional<QString> removeOwnerBits(const char* path)
     return std::nullopt;
 }
 
-std::optional<QString> restoreRememberedBits(const char* path)
+// `required`: owner bits without which the remembered value is not trusted (read and search for
+// a directory); rwx is given instead.
+std::optional<QString> restoreRememberedBits(const char* path, mode_t required, Remembered* found)
 {
     struct stat st;
     if (::stat(path, &st) != 0) {
@@ -101,11 +115,16 @@ std::optional<QString> restoreRememberedBits(const char* path)
     }
 
     mode_t owner = S_IRWXU;
+    *found = Remembered::none;
     char value[8];
     const ssize_t size = ::getxattr(path, kOwnerAttribute, value, sizeof value);
     if (size >= 0 || errno == ERANGE) {
-        if (const auto bits = parseOwnerBits(value, size)) {
+        const auto bits = parseOwnerBits(value, size);
+        if (bits && (*bits & required) == required) {
             owner = *bits;
+            *found = Remembered::usable;
+        } else {
+            *found = Remembered::distrusted;
         }
         ::removexattr(path, kOwnerAttribute);
     }
@@ -128,35 +147,66 @@ std::optional<QString> grantOwnerEverything(const char* path)
     return std::nullopt;
 }
 
-} // namespace
-
-std::optional<QString> AccessControlLock::lockAndVerify(const QString& path)
+std::optional<QString> lockPath(const char* path)
 {
-    const QByteArray encoded = QFile::encodeName(path);
-    const std::optional<QString> error = removeOwnerBits(encoded.constData());
+    const std::optional<QString> error = removeOwnerBits(path);
     // A path that cannot be accessed for any reason, the lock's or another, counts as locked.
-    if (!accessible(encoded.constData())) {
+    if (!accessible(path)) {
         return std::nullopt;
     }
     return error ? error : QStringLiteral("still accessible after locking");
 }
 
-std::optional<QString> AccessControlLock::unlockAndVerify(const QString& path)
+AccessControlLock::Unlocked unlockPath(const char* path, mode_t required)
 {
-    const QByteArray encoded = QFile::encodeName(path);
-    const std::optional<QString> first = restoreRememberedBits(encoded.constData());
-    if (accessible(encoded.constData())) {
-        return std::nullopt;
+    Remembered found = Remembered::none;
+    const std::optional<QString> first = restoreRememberedBits(path, required, &found);
+    const bool distrusted = found == Remembered::distrusted;
+    if (accessible(path)) {
+        return {std::nullopt, distrusted};
     }
     // The remembered bits did not allow access (or could not be set): open it to the owner fully.
-    const std::optional<QString> second = grantOwnerEverything(encoded.constData());
-    if (accessible(encoded.constData())) {
-        return std::nullopt;
+    const std::optional<QString> second = grantOwnerEverything(path);
+    if (accessible(path)) {
+        return {std::nullopt, distrusted};
     }
     if (second) {
-        return second;
+        return {second, distrusted};
     }
-    return first ? first : QStringLiteral("still locked after unlocking");
+    return {first ? first : QStringLiteral("still locked after unlocking"), distrusted};
+}
+
+} // namespace
+
+std::optional<QString> AccessControlLock::lockDirectory(const DirectoryHandle& directory)
+{
+    if (!directory.isOpen()) {
+        return errorText(directory.error());
+    }
+    return lockPath(directory.descriptorPath().constData());
+}
+
+AccessControlLock::Unlocked AccessControlLock::unlockDirectory(const DirectoryHandle& directory)
+{
+    if (!directory.isOpen()) {
+        return {errorText(directory.error())};
+    }
+    return unlockPath(directory.descriptorPath().constData(), S_IRUSR | S_IXUSR);
+}
+
+bool AccessControlLock::isAccessible(const DirectoryHandle& directory)
+{
+    return directory.isOpen() && accessible(directory.descriptorPath().constData());
+}
+
+std::optional<QString> AccessControlLock::lockAndVerify(const QString& path)
+{
+    return lockPath(QFile::encodeName(path).constData());
+}
+
+std::optional<QString> AccessControlLock::unlockAndVerify(const QString& path)
+{
+    return unlockPath(QFile::encodeName(path).constData(), 0).error;
 }
 
 bool AccessControlLock::isAccessible(const QString& path)

@@ -7,6 +7,8 @@
 #include <optional>
 
 // One protected folder, identified by its random id; `path` is absolute and standardized.
+// `device` and `inode` name the directory that was protected, so that another directory put in
+// its place is not taken for it; both are 0 for records stored before they were kept.
 struct ProtectedFolder
 {
     QUuid id;
@@ -15,6 +17,10 @@ struct ProtectedFolder
     bool enabled = true;
     bool isLocked = true;
     qint64 unlockMinutes = 10;
+    quint64 device = 0;
+    quint64 inode = 0;
+
+    bool hasIdentity() const { return inode != 0; }
 
     QJsonObject toJson() const;
     static std::optional<ProtectedFolder> fromJson(const QJsonValue& value);

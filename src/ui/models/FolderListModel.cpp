@@ -2,27 +2,30 @@
 
 #include "app/AppState.h"
 #include "folders/FolderProtectionEngine.h"
+#include "folders/FolderStatus.h"
 #include "model/JsonFields.h"
 #include "store/PolicyStore.h"
 
 FolderListModel::FolderListModel(AppState& state, const QString& homePath, bool enabledOnly, QObject* parent)
-    : RecordListModel<ProtectedFolder>(parent)
+    : RecordListModel<Row>(parent)
     , m_state(state)
     , m_homePath(homePath)
     , m_enabledOnly(enabledOnly)
 {
     connect(state.policy(), &PolicyStore::foldersChanged, this, &FolderListModel::rebuild);
+    connect(state.folderEngine(), &FolderProtectionEngine::statusChanged, this, &FolderListModel::rebuild);
     rebuild();
 }
 
 void FolderListModel::rebuild()
 {
-    QList<ProtectedFolder> rows;
+    const FolderProtectionEngine& engine = *m_state.folderEngine();
+    QList<Row> rows;
     for (const ProtectedFolder& folder : m_state.policy()->folders()) {
         if (!m_enabledOnly || folder.enabled)
-            rows.append(folder);
+            rows.append({folder, engine.status(folder.id)});
     }
-    if (setRows(rows, [](const ProtectedFolder& r) { return r.id; }))
+    if (setRows(rows, [](const Row& r) { return r.first.id; }))
         emit countsChanged();
 }
 
@@ -30,7 +33,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows.size())
         return {};
-    const ProtectedFolder& folder = m_rows[index.row()];
+    const auto& [folder, status] = m_rows[index.row()];
     switch (role) {
     case IdRole:
         return JsonFields::uuidText(folder.id);
@@ -41,7 +44,13 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     case DisplayPathRole:
         return displayPath(folder.path, m_homePath);
     case LockedRole:
-        return folder.isLocked;
+        return status.isLocked();
+    case StateRole:
+        return status.text();
+    case ProblemRole:
+        return status.isError() ? status.reason : QString();
+    case UnreachableRole:
+        return status.isError() && status.state != FolderStatus::State::lockFailed;
     default:
         return {};
     }
@@ -49,18 +58,17 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
 
 QHash<int, QByteArray> FolderListModel::roleNames() const
 {
-    return {{IdRole, "folderID"},
-            {NameRole, "name"},
-            {PathRole, "path"},
-            {DisplayPathRole, "displayPath"},
-            {LockedRole, "locked"}};
+    return {{IdRole, "folderID"},     {NameRole, "name"},
+            {PathRole, "path"},       {DisplayPathRole, "displayPath"},
+            {LockedRole, "locked"},   {StateRole, "stateText"},
+            {ProblemRole, "problem"}, {UnreachableRole, "unreachable"}};
 }
 
 int FolderListModel::lockedCount() const
 {
     int locked = 0;
-    for (const ProtectedFolder& folder : m_rows) {
-        if (folder.enabled && folder.isLocked)
+    for (const auto& [folder, status] : m_rows) {
+        if (folder.enabled && status.isLocked())
             ++locked;
     }
     return locked;

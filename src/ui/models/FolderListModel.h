@@ -1,15 +1,20 @@
 #pragma once
 
 #include "RecordListModel.h"
+#include "folders/FolderStatus.h"
 #include "model/ProtectedFolder.h"
 
 #include <QtQml/qqmlregistration.h>
 
+#include <utility>
+
 class AppState;
 
 // The protected folders as rows for the views, and the actions a row offers. `enabledOnly`
-// keeps just the records whose protection is on (the tray panel).
-class FolderListModel : public RecordListModel<ProtectedFolder>
+// keeps just the records whose protection is on (the tray panel). A row shows what the folder
+// engine probed on disk, never just the stored wish: "locked" is true only for a folder that
+// cannot be opened, and a folder that is missing, replaced or failed to lock says so.
+class FolderListModel : public RecordListModel<std::pair<ProtectedFolder, FolderStatus>>
 {
     Q_OBJECT
     QML_ELEMENT
@@ -25,6 +30,12 @@ public:
         PathRole,
         DisplayPathRole,
         LockedRole,
+        // "Locked", "Unlocked", "Missing", "Moved or replaced", "Not yours", "Lock failed".
+        StateRole,
+        // The OS's or the engine's reason for a problem; empty when all is well.
+        ProblemRole,
+        // Missing, moved or replaced, or not yours: nothing to lock or unlock at the path.
+        UnreachableRole,
     };
 
     FolderListModel(AppState& state, const QString& homePath, bool enabledOnly, QObject* parent = nullptr);
@@ -33,7 +44,7 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     int count() const { return int(m_rows.size()); }
-    // Enabled records that are locked.
+    // Enabled records whose folder is locked on disk.
     int lockedCount() const;
     // The path with the home directory at its start written as "~".
     static QString displayPath(const QString& path, const QString& homePath);
@@ -49,6 +60,8 @@ signals:
 private:
     void rebuild();
     std::optional<ProtectedFolder> find(const QString& id) const;
+
+    using Row = std::pair<ProtectedFolder, FolderStatus>;
 
     AppState& m_state;
     QString m_homePath;

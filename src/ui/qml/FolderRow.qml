@@ -12,6 +12,9 @@ GlassCard {
     required property string name
     required property string displayPath
     required property bool locked
+    required property string stateText
+    required property string problem
+    required property bool unreachable
 
     objectName: "folder-" + name
     cornerRadius: 16
@@ -72,10 +75,21 @@ GlassCard {
                 spacing: 6
                 StatusDot { locked: row.locked }
                 Text {
-                    text: row.locked ? "Locked" : "Unlocked"
+                    objectName: "state"
+                    text: row.stateText
                     font.pixelSize: 11
-                    color: Theme.secondary
+                    font.weight: row.problem === "" ? Font.Normal : Font.DemiBold
+                    color: row.problem === "" ? Theme.secondary : Theme.red
                 }
+            }
+            Text {
+                objectName: "problem"
+                visible: row.problem !== ""
+                text: row.problem
+                font.pixelSize: 10
+                color: Theme.secondary
+                elide: Text.ElideRight
+                Layout.fillWidth: true
             }
             Text {
                 text: row.displayPath
@@ -89,7 +103,7 @@ GlassCard {
 
         GlassButton {
             objectName: "lock"
-            visible: !row.locked
+            visible: !row.locked && !row.unreachable
             text: "Lock"
             symbol: "lock.fill"
             spacing: 6
@@ -101,7 +115,7 @@ GlassCard {
         }
         GlassButton {
             objectName: "unlock"
-            visible: row.locked
+            visible: row.locked && !row.unreachable
             text: "Unlock"
             symbol: "lock.open.fill"
             spacing: 6

@@ -124,6 +124,8 @@ Item {
                     required property string folderID
                     required property string name
                     required property bool locked
+                    required property string stateText
+                    required property bool unreachable
 
                     objectName: "trayFolder-" + name
                     spacing: 8
@@ -136,7 +138,14 @@ Item {
                         elide: Text.ElideRight
                         Layout.fillWidth: true
                     }
+                    Text {
+                        visible: folderRow.unreachable
+                        text: folderRow.stateText
+                        font.pixelSize: 12
+                        color: Theme.red
+                    }
                     TextAction {
+                        visible: !folderRow.unreachable
                         objectName: folderRow.locked ? "unlock" : "lock"
                         text: folderRow.locked ? "Unlock" : "Lock"
                         Accessible.name: text + " " + folderRow.name
