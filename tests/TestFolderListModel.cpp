@@ -47,7 +47,7 @@ private slots:
     }
 
     // Rows follow the store (the tray's only enabled ones); each action finds its record by ID and
-    // reaches the engine; what is counted locked is what the store says after the engine acted.
+    // reaches the engine; what is shown and counted locked is what the engine finds on disk.
     void rowsCountsAndActions()
     {
         ModelRig rig;
@@ -73,6 +73,17 @@ private slots:
         QVERIFY(AccessControlLock::isAccessible(work));
         all.lock(id);
         QVERIFY(all.index(0).data(FolderListModel::LockedRole).toBool());
+        // What the row says is what is on disk: renamed away, the folder is not counted locked.
+        const auto shown = [&](int role) { return all.index(0).data(role); };
+        QVERIFY(QDir().rename(work, work + "2"));
+        QTRY_COMPARE(shown(FolderListModel::StateRole).toString(), "Missing");
+        QCOMPARE(shown(FolderListModel::ProblemRole).toString(), "nothing is at " + work);
+        QVERIFY(shown(FolderListModel::UnreachableRole).toBool() &&
+                !shown(FolderListModel::LockedRole).toBool());
+        QCOMPARE(enabled.lockedCount(), 0);
+        QVERIFY(QDir().rename(work + "2", work));
+        QTRY_COMPARE(shown(FolderListModel::StateRole).toString(), "Locked");
+        QCOMPARE(shown(FolderListModel::ProblemRole).toString(), "");
         for (const QString& bad :
              QStringList{"", "not-a-uuid", QUuid::createUuid().toString(QUuid::WithoutBraces)})
             all.remove(bad);
