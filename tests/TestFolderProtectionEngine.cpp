@@ -318,6 +318,7 @@ private slots:
         rig.engine.addFolder(path);
         const QUuid id = rig.stored(path).id;
         QCOMPARE(rig.engine.status(id).text(), "Locked");
+        QCoreApplication::processEvents(); // the lock's own change, reported by inotify
         QVERIFY(::mount("none", QFile::encodeName(path), "tmpfs", 0, "mode=0700") == 0);
         const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(path), MNT_DETACH); });
         QTRY_COMPARE(rig.engine.status(id).text(), "Moved or replaced");
