@@ -73,7 +73,10 @@ GlassCard {
             }
             RowLayout {
                 spacing: 6
-                StatusDot { locked: row.locked }
+                StatusDot {
+                    locked: row.locked
+                    problem: row.problem !== ""
+                }
                 Text {
                     objectName: "state"
                     text: row.stateText

@@ -130,7 +130,10 @@ Item {
                     objectName: "trayFolder-" + name
                     spacing: 8
                     Layout.fillWidth: true
-                    StatusDot { locked: folderRow.locked }
+                    StatusDot {
+                        locked: folderRow.locked
+                        problem: folderRow.unreachable
+                    }
                     Text {
                         text: folderRow.name
                         font.pixelSize: 13

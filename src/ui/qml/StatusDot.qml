@@ -1,12 +1,14 @@
 import QtQuick
 import Veilmark
 
-// Red when locked, green when not, with a soft glow of the same colour.
+// Red when locked, green when not, orange when the lock's state is a problem (a folder missing,
+// replaced or failing to lock), with a soft glow of the same colour.
 Item {
     id: dot
 
     property bool locked: true
-    readonly property color tone: locked ? Theme.red : Theme.green
+    property bool problem: false
+    readonly property color tone: problem ? Theme.orange : locked ? Theme.red : Theme.green
 
     implicitWidth: 10
     implicitHeight: 10
