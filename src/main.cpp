@@ -21,6 +21,7 @@
 #include "platform/linux/XdgAutostart.h"
 #include "platform/unsupported/UnsupportedShieldDisplay.h"
 #include "platform/unsupported/UnsupportedWorkspace.h"
+#include "store/PolicyStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -206,6 +207,8 @@ int main(int argc, char* argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &state, [&] {
         authenticator.cancelPrompt(Authenticator::Result::appCancel);
         state.relockEverything(QStringLiteral("App quit"));
+        // The relock saves only what it changed; a policy whose last save failed is tried once more.
+        state.policy()->savePending();
     });
     SignalHandler signalHandler;
     QObject::connect(&signalHandler, &SignalHandler::quitRequested, &app, [] { QCoreApplication::quit(); });

@@ -13,6 +13,7 @@
 #include "fakes/FakeShieldDisplay.h"
 #include "fakes/FakeSystemEvents.h"
 #include "fakes/FakeWorkspace.h"
+#include "io/AccessControlLock.h"
 #include "io/DataDirectory.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
@@ -45,6 +46,13 @@ struct ModelRig
                                                             installed, system, loginItems, appearance,
                                                             home.path(), DataDirectory::path()});
         state->keychain()->ensureVaultToken();
+    }
+
+    ~ModelRig()
+    {
+        // Owner bits back on every protected directory, so the temporary home can be removed.
+        for (const ProtectedFolder& folder : state->policy()->folders())
+            AccessControlLock::unlockAndVerify(folder.path);
     }
 
     PolicyStore& policy() const { return *state->policy(); }

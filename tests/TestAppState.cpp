@@ -92,16 +92,27 @@ class TestAppState : public QObject
         JournalingAppearance appearance;
         std::unique_ptr<AppState> state;
 
-        Rig(const std::function<void(PolicySnapshot&)>& stored = {}, bool appsSupported = true)
+        // `documents` are stored as they are, by file name, after the `stored` policy.
+        Rig(const std::function<void(PolicySnapshot&)>& stored = {}, bool appsSupported = true,
+            const QMap<QString, QByteArray>& documents = {})
         {
             workspace.supported = appsSupported;
             journal.clear();
+            QMap<QString, QByteArray> files = documents;
             if (stored) {
                 PolicySnapshot snapshot;
                 stored(snapshot);
-                QFile file(DataDirectory::filePath("policies.json"));
+                // "~/Name" folders are made in the temporary home.
+                for (ProtectedFolder& folder : snapshot.folders) {
+                    if (folder.path.startsWith("~/") && QDir().mkpath(home.path() + folder.path.mid(1)))
+                        folder.path = home.path() + folder.path.mid(1);
+                }
+                files.insert("policies.json", snapshot.encode());
+            }
+            for (auto it = files.cbegin(); it != files.cend(); ++it) {
+                QFile file(DataDirectory::filePath(it.key()));
                 file.open(QIODevice::WriteOnly);
-                file.write(snapshot.encode());
+                file.write(it.value());
             }
             state = std::make_unique<AppState>(
                 PlatformServices{clock, authenticator, secrets, workspace, display, installed, system,
@@ -143,7 +154,7 @@ private slots:
     void startDoesEachStepOnceInOrder()
     {
         Rig rig([](PolicySnapshot& s) {
-            s.folders = {{QUuid::createUuid(), "/nonexistent/Old", "Old", true, false, 10}};
+            s.folders = {{QUuid::createUuid(), "~/Old", "Old", true, false, 10}};
             s.settings.launchAtLogin = true;
         });
         QVERIFY(journal.isEmpty());
@@ -162,6 +173,44 @@ private slots:
         QCOMPARE(journal.size(), 6);
         QCOMPARE(rig.system.starts, 1);
         QCOMPARE(rig.state->log()->events().size(), 1);
+    }
+
+    // What the stores could not read is recorded at start; a run of failed saves is recorded once,
+    // even when it began before start. The window gets one line, the most pressing first.
+    void storageProblemsAreRecordedAndShown()
+    {
+        PolicySnapshot stored;
+        stored.apps = {{"a", "A", "/nonexistent/a.desktop"}, {"broken", "B", "/nonexistent/b.desktop"}};
+        QByteArray policy = stored.encode();
+        policy.replace(R"("name": "B")", R"("name": 2)");
+        Rig rig({}, false, {{"policies.json", policy}, {"events.json", "[1]"}});
+        const QString policyCopy = rig.state->policy()->unreadableCopy();
+        const QString logCopy = rig.state->log()->unreadableCopy();
+        QVERIFY(!policyCopy.isEmpty() && !logCopy.isEmpty());
+        const QString kept = "policies.json could not be read — the original is kept as " + policyCopy;
+        QCOMPARE(rig.state->storageNotice(), kept);
+        QSignalSpy notice(rig.state.get(), &AppState::storageNoticeChanged);
+
+        const QString dir = rig.data.dataDir();
+        QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner));
+        rig.state->setAppearance(AppearanceMode::dark);
+        rig.state->start();
+        rig.state->setAppearance(AppearanceMode::light);
+        QCOMPARE(rig.state->storageNotice(), "Changes are not saved: Permission denied");
+        QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        rig.state->setAppearance(AppearanceMode::system);
+        QCOMPARE(rig.state->storageNotice(), kept);
+        QCOMPARE(notice.size(), 2);
+        QCOMPARE(
+            rig.recorded(),
+            QStringList({"Policy not saved|Permission denied — changes are kept and saved again with the "
+                         "next change",
+                         "Policy unreadable|policies.json: apps[1] (broken) cannot be read — the original "
+                         "is kept as " +
+                             policyCopy,
+                         "Activity log unreadable|events.json: events[0] cannot be read — the original is "
+                         "kept as " +
+                             logCopy}));
     }
 
     // Each event relocks applications, then folders, unless relocking on them is switched off.

@@ -51,7 +51,7 @@ private slots:
         // A replacement is a new file, never the old one rewritten in place, private again even when the
         // mode was widened, and clears what a killed write left behind.
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
-        QFile leftover(path + QLatin1String(".a1B2c3"));
+        QFile leftover(home.file(".veilmark-tmp-keyring.json.a1B2c3"));
         QVERIFY(leftover.open(QIODevice::WriteOnly));
         leftover.close();
         const FileStamp before = FileStamp::of(path);

@@ -123,9 +123,13 @@ private slots:
         rig.state->policy()->setApps({testApp("a.locked", "Locked On"), testApp("b.unlocked", "Unlocked On"),
                                       testApp("c.off", "Locked Off", false),
                                       testApp("d.offopen", "Unlocked Off", false)});
-        rig.state->policy()->setFolders({testFolder(rig.home.path() + "/missing/Taxes", true),
-                                         testFolder("/nonexistent/Open", false),
-                                         testFolder("/nonexistent/Spare", false)});
+        const QString home = rig.home.path();
+        for (const char* name : {"/Taxes", "/Open", "/Spare"})
+            QVERIFY(QDir().mkpath(home + name));
+        QVERIFY(!AccessControlLock::lockAndVerify(home + "/Taxes"));
+        rig.state->policy()->setFolders({testFolder(home + "/Taxes", true), testFolder(home + "/Open", false),
+                                         testFolder(home + "/Spare", false),
+                                         testFolder(home + "/gone/Old", true)});
         rig.state->sessions()->setUnlockedApps({"b.unlocked", "d.offopen"});
         auto window = open(rig);
         QQuickItem* root = window->contentItem();
@@ -152,10 +156,14 @@ private slots:
         click(one(root, "sidebar-folders"));
         QQuickItem* taxes = one(root, "folder-Taxes");
         QQuickItem* open = one(root, "folder-Open");
-        QCOMPARE(texts(taxes), QStringList({"Taxes", "Locked", "~/missing/Taxes", "Unlock"}));
+        QCOMPARE(texts(taxes), QStringList({"Taxes", "Locked", "~/Taxes", "Unlock"}));
         QVERIFY(one(taxes, "unlock") && !one(taxes, "lock") && one(taxes, "lockBadge"));
         QVERIFY(one(open, "lock") && !one(open, "unlock") && !one(open, "lockBadge"));
-        // Lock: a missing directory counts as locked. Unlock asks for presence.
+        // A folder that is not there offers nothing to lock or unlock, and says why.
+        QQuickItem* gone = one(root, "folder-Old");
+        QCOMPARE(texts(gone),
+                 QStringList({"Old", "Missing", "nothing is at " + home + "/gone/Old", "~/gone/Old"}));
+        QVERIFY(!one(gone, "lock") && !one(gone, "unlock") && !one(gone, "lockBadge"));
         click(one(open, "lock"));
         QTRY_VERIFY(rig.state->policy()->folders()[1].isLocked);
         QVERIFY(one(one(root, "folder-Open"), "unlock"));
@@ -164,7 +172,7 @@ private slots:
         rig.authenticator.reply(Result::userCancel);
         // Remove, without confirmation.
         click(one(one(root, "folder-Taxes"), "remove"));
-        QCOMPARE(rig.state->policy()->folders().size(), 2);
+        QCOMPARE(rig.state->policy()->folders().size(), 3);
         QVERIFY(!one(root, "folder-Taxes"));
 
         // Lock Everything relocks the open app and folder.
@@ -267,6 +275,26 @@ private slots:
         QVERIFY(!Theme::paletteIsDark());
     }
 
+    // A policy that cannot be saved shows as one line above every screen until a save works.
+    void storageNoticeAboveEveryScreen()
+    {
+        ViewRig rig;
+        auto window = open(rig);
+        QQuickItem* root = window->contentItem();
+        QVERIFY(!one(root, "storageNotice"));
+        // A directory in the document's place fails every save, for root too.
+        QVERIFY(QDir().mkdir(rig.state->policy()->filePath()));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot save the policy"));
+        rig.state->policy()->addApp(testApp("firefox-esr", "Firefox"));
+        QCOMPARE(texts(one(root, "storageNotice")), QStringList{"Changes are not saved: Is a directory"});
+        click(one(root, "sidebar-folders"));
+        QVERIFY(one(root, "storageNotice"));
+        shoot(*window, "storage-notice");
+        QVERIFY(QDir().rmdir(rig.state->policy()->filePath()));
+        rig.state->policy()->addApp(testApp("gedit", "Text Editor"));
+        QVERIFY(!one(root, "storageNotice"));
+    }
+
     void keyboardReachesEveryControlWithAName()
     {
         ViewRig rig;
@@ -305,8 +333,9 @@ private slots:
         QVERIFY(one(root, "nothingProtected"));
         rig.state->policy()->setApps(
             {testApp("off.app", "Off App", false), testApp("firefox-esr", "Firefox")});
+        QVERIFY(QDir().mkpath(rig.home.path() + "/Open"));
         rig.state->policy()->setFolders(
-            {testFolder("/nonexistent/Off", true, false), testFolder("/nonexistent/Open", false)});
+            {testFolder("/nonexistent/Off", true, false), testFolder(rig.home.path() + "/Open", false)});
         QVERIFY(!one(root, "nothingProtected"));
         QVERIFY(!one(root, "trayApp-off.app") && !one(root, "trayFolder-Off"));
         QCOMPARE(textOf(root, "lockedCount"), "1 locked");
@@ -339,8 +368,12 @@ private slots:
                                           testApp("firefox-esr", "Firefox ESR"),
                                           testApp("gedit", "Text Editor", false)});
             rig.state->sessions()->insertUnlockedApp("firefox-esr");
-            rig.state->policy()->setFolders(
-                {testFolder(rig.home.path() + "/Taxes", true), testFolder("/srv/Team", false)});
+            for (const char* name : {"/Taxes", "/Team"})
+                QVERIFY(QDir().mkpath(rig.home.path() + name));
+            QVERIFY(!AccessControlLock::lockAndVerify(rig.home.path() + "/Taxes"));
+            rig.state->policy()->setFolders({testFolder(rig.home.path() + "/Taxes", true),
+                                             testFolder(rig.home.path() + "/Team", false),
+                                             testFolder(rig.home.path() + "/Archive", true)});
             rig.state->log()->record(LogEventKind::folderAuthFailed, "Taxes", "Fingerprint not recognized");
             rig.state->log()->record(LogEventKind::appUnlocked, "Firefox ESR", "");
             for (const QString screen : {"apps", "folders", "activity", "settings", "about"}) {

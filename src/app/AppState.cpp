@@ -34,6 +34,8 @@ AppState::AppState(const PlatformServices& platform, QObject* parent)
         if (m_policy->settings().appearance == AppearanceMode::system)
             applyAppearance();
     });
+    connect(m_policy.get(), &PolicyStore::saveErrorChanged, this, &AppState::policySaveErrorChanged);
+    updateStorageNotice();
 }
 
 AppState::~AppState() = default;
@@ -43,6 +45,7 @@ void AppState::start()
     if (m_started)
         return;
     m_started = true;
+    reportUnreadableDocuments();
     m_keychain->ensureVaultToken();
     applyAppearance();
 
@@ -64,6 +67,77 @@ void AppState::start()
     };
     m_folderEngine->relockAtLaunch();
     registerSystemObservers();
+}
+
+namespace {
+// "<file>: <first problems> — <where the original is>", short enough for one activity row.
+QString unreadableDetail(const QString& file, const QStringList& problems, const QString& copy,
+                         const QString& moveError, const QString& consequence)
+{
+    constexpr qsizetype Shown = 3;
+    QString detail = file + QLatin1String(": ") + problems.mid(0, Shown).join(QLatin1String("; "));
+    if (problems.size() > Shown)
+        detail += QStringLiteral(" and %1 more").arg(problems.size() - Shown);
+    if (moveError.isEmpty())
+        return detail + QStringLiteral(" — the original is kept as ") + copy;
+    return detail + QStringLiteral(" — it could not be moved aside (%1), so it is left as it is and %2")
+                        .arg(moveError, consequence);
+}
+} // namespace
+
+void AppState::reportUnreadableDocuments()
+{
+    const PolicyStore& policy = *m_policy;
+    if (!policy.loadProblems().isEmpty())
+        m_log->record(LogEventKind::error, QStringLiteral("Policy unreadable"),
+                      unreadableDetail(QStringLiteral("policies.json"), policy.loadProblems(),
+                                       policy.unreadableCopy(), policy.moveAsideError(),
+                                       QStringLiteral("changes are not saved")));
+    const EventLog& log = *m_log;
+    if (!log.loadProblems().isEmpty())
+        m_log->record(LogEventKind::error, QStringLiteral("Activity log unreadable"),
+                      unreadableDetail(QStringLiteral("events.json"), log.loadProblems(),
+                                       log.unreadableCopy(), log.moveAsideError(),
+                                       QStringLiteral("activity is not saved")));
+    // Writing what was kept at load may already have failed, before anyone listened.
+    policySaveErrorChanged();
+}
+
+void AppState::policySaveErrorChanged()
+{
+    const QString& error = m_policy->saveError();
+    if (error.isEmpty()) {
+        m_saveFailureRecorded = false;
+    } else if (!m_saveFailureRecorded) {
+        m_saveFailureRecorded = true;
+        m_log->record(LogEventKind::error, QStringLiteral("Policy not saved"),
+                      error + QStringLiteral(" — changes are kept and saved again with the next change"));
+    }
+    updateStorageNotice();
+}
+
+void AppState::updateStorageNotice()
+{
+    QString notice;
+    const auto unreadable = [](const QString& file, const QString& copy) {
+        return file + QStringLiteral(" could not be read — the original is kept as ") + copy;
+    };
+    if (m_policy->isReadOnly())
+        notice = QStringLiteral("policies.json could not be read or moved aside — changes are not saved: ") +
+                 m_policy->moveAsideError();
+    else if (!m_policy->saveError().isEmpty())
+        notice = QLatin1String("Changes are not saved: ") + m_policy->saveError();
+    else if (!m_policy->unreadableCopy().isEmpty())
+        notice = unreadable(QStringLiteral("policies.json"), m_policy->unreadableCopy());
+    else if (!m_log->moveAsideError().isEmpty())
+        notice = QStringLiteral("events.json could not be read or moved aside — activity is not saved: ") +
+                 m_log->moveAsideError();
+    else if (!m_log->unreadableCopy().isEmpty())
+        notice = unreadable(QStringLiteral("events.json"), m_log->unreadableCopy());
+    if (notice == m_storageNotice)
+        return;
+    m_storageNotice = notice;
+    emit storageNoticeChanged();
 }
 
 void AppState::registerSystemObservers()

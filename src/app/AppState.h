@@ -47,11 +47,21 @@ public:
     void setAppearance(AppearanceMode mode);
     void setLaunchAtLogin(bool enabled);
     bool isLaunchAtLoginRegistered() const;
+    // One line for the window while a stored document could not be read or the policy cannot be
+    // saved, the most pressing first; empty when all is well.
+    const QString& storageNotice() const { return m_storageNotice; }
 
 signals:
     void darkChanged();
+    void storageNoticeChanged();
 
 private:
+    // Records in the activity log what the stores could not read at load.
+    void reportUnreadableDocuments();
+    // One error event per run of failed saves, not one per failed attempt.
+    void policySaveErrorChanged();
+    void updateStorageNotice();
+
     void registerSystemObservers();
     void applyAppearance();
 
@@ -59,6 +69,8 @@ private:
     const bool m_appProtectionSupported;
     bool m_started = false;
     bool m_dark = false;
+    bool m_saveFailureRecorded = false;
+    QString m_storageNotice;
     std::unique_ptr<KeychainService> m_keychain;
     std::unique_ptr<PolicyStore> m_policy;
     std::unique_ptr<AuthenticationService> m_auth;

@@ -68,7 +68,9 @@ void FolderWatcher::watch(const QStringList& directories)
         // Adding a watch that exists returns its descriptor again.
         const int wd = ::inotify_add_watch(m_inotify, QFile::encodeName(it.key()).constData(), kParentEvents);
         if (wd < 0) {
-            qCWarning(lcIo) << "cannot watch" << it.key() << ":" << std::strerror(errno);
+            // A parent that is gone leaves its folders shown as missing; nothing to watch there.
+            if (errno != ENOENT && errno != ENOTDIR)
+                qCWarning(lcIo) << "cannot watch" << it.key() << ":" << std::strerror(errno);
             continue;
         }
         // Two spellings of one parent (through a symbolic link) share a watch descriptor.

@@ -70,6 +70,17 @@ QDateTime JsonFields::date(QLatin1StringView key)
     return parsed.value_or(QDateTime());
 }
 
+QString JsonFields::parseProblem(const QJsonParseError& error)
+{
+    return QStringLiteral("not JSON (%1 at byte %2)").arg(error.errorString()).arg(error.offset);
+}
+
+QString JsonFields::rejected(QLatin1StringView label, qsizetype index, const QJsonValue& name)
+{
+    const QString which = name.isString() ? QStringLiteral(" (%1)").arg(name.toString().left(80)) : QString();
+    return QStringLiteral("%1[%2]%3 cannot be read").arg(label).arg(index).arg(which);
+}
+
 QString JsonFields::uuidText(const QUuid& uuid)
 {
     return uuid.toString(QUuid::WithoutBraces).toUpper();

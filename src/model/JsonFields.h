@@ -3,7 +3,9 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QJsonParseError>
 #include <QList>
+#include <QStringList>
 #include <QUuid>
 
 // Strict reader for one JSON object of a stored record: every requested member must be
@@ -28,20 +30,24 @@ public:
     static double referenceSeconds(const QDateTime& date);
     static std::optional<QDateTime> fromReferenceSeconds(double seconds);
 
-    // A JSON array of records; one bad element rejects the whole array.
+    // What is wrong with a document the JSON parser rejected, for the user.
+    static QString parseProblem(const QJsonParseError& error);
+
+    // The records of a JSON array that decode on their own: one bad element costs only itself.
+    // Each dropped one is added to `problems` as "<label>[<index>] (<its nameKey member>) ...",
+    // so the user can tell which record it was.
     template <typename Record>
-    static std::optional<QList<Record>> decodeArray(const QJsonValue& value)
+    static QList<Record> decodeEach(const QJsonArray& array, QLatin1StringView label,
+                                    QLatin1StringView nameKey, QStringList* problems)
     {
-        if (!value.isArray())
-            return std::nullopt;
-        const QJsonArray array = value.toArray();
         QList<Record> records;
         records.reserve(array.size());
-        for (const QJsonValue& element : array) {
-            std::optional<Record> record = Record::fromJson(element);
-            if (!record)
-                return std::nullopt;
-            records.append(std::move(*record));
+        for (qsizetype i = 0; i < array.size(); ++i) {
+            std::optional<Record> record = Record::fromJson(array.at(i));
+            if (record)
+                records.append(std::move(*record));
+            else if (problems)
+                problems->append(rejected(label, i, array.at(i).toObject().value(nameKey)));
         }
         return records;
     }
@@ -56,6 +62,7 @@ public:
     }
 
 private:
+    static QString rejected(QLatin1StringView label, qsizetype index, const QJsonValue& name);
     QJsonValue member(QLatin1StringView key);
 
     QJsonObject m_object;

@@ -22,20 +22,36 @@ void EventLog::load()
 {
     const QString path = filePath();
     DocumentFile::removeLeftovers(path);
-    const std::optional<QByteArray> bytes = DocumentFile::read(path);
-    if (!bytes)
+    const DocumentFile::ReadResult file = DocumentFile::read(path);
+    if (file.status == DocumentFile::ReadResult::Status::missing)
         return;
-    std::optional<QList<LogEvent>> events = decode(*bytes);
-    if (!events) {
-        qCWarning(lcStore) << path << "cannot be decoded; starting an empty log";
+    QStringList problems;
+    std::optional<QList<LogEvent>> events;
+    if (file.status == DocumentFile::ReadResult::Status::unreadable)
+        problems.append(file.error);
+    else
+        events = decode(file.bytes, &problems);
+    if (events) {
+        // Taken as stored: a long file is trimmed by the next record, not here.
+        m_events = std::move(*events);
+        m_encoded.clear();
+        for (const LogEvent& event : std::as_const(m_events))
+            m_encoded.append(encodeEvent(event));
+        emit eventsChanged();
+    }
+    if (problems.isEmpty())
+        return;
+    m_loadProblems = problems;
+    qCWarning(lcStore) << path << "cannot be read in full:" << problems;
+    const DocumentFile::MoveResult moved = DocumentFile::moveAside(path);
+    if (!moved.error.isEmpty()) {
+        m_moveAsideError = moved.error;
+        qCWarning(lcStore) << "cannot move" << path << "aside:" << moved.error << "; the log is not saved";
         return;
     }
-    // Taken as stored: a long file is trimmed by the next record, not here.
-    m_events = std::move(*events);
-    m_encoded.clear();
-    for (const LogEvent& event : std::as_const(m_events))
-        m_encoded.append(encodeEvent(event));
-    emit eventsChanged();
+    m_unreadableCopy = moved.fileName;
+    qCWarning(lcStore) << path << "is kept as" << moved.fileName;
+    save();
 }
 
 void EventLog::record(LogEventKind kind, const QString& subject, const QString& detail)
@@ -61,9 +77,12 @@ void EventLog::clear()
 
 void EventLog::save()
 {
+    // Never over a stored log that could not be read and could not be moved aside.
+    if (!m_moveAsideError.isEmpty())
+        return;
     // The log is rewritten on every event; a power cut may cost the latest ones, a crash never.
-    if (const std::optional<QString> error =
-            DocumentFile::write(filePath(), '[' + m_encoded.join(',') + ']', DocumentFile::Durability::Cached))
+    if (const std::optional<QString> error = DocumentFile::write(filePath(), '[' + m_encoded.join(',') + ']',
+                                                                 DocumentFile::Durability::Cached))
         qCWarning(lcStore) << "cannot save the activity log:" << *error;
 }
 
@@ -81,11 +100,17 @@ QByteArray EventLog::encode(const QList<LogEvent>& events)
     return '[' + encoded.join(',') + ']';
 }
 
-std::optional<QList<LogEvent>> EventLog::decode(const QByteArray& bytes)
+std::optional<QList<LogEvent>> EventLog::decode(const QByteArray& bytes, QStringList* problems)
 {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
+    if (error.error != QJsonParseError::NoError || !document.isArray()) {
+        if (problems)
+            problems->append(error.error != QJsonParseError::NoError
+                                 ? JsonFields::parseProblem(error)
+                                 : QStringLiteral("not a list of events"));
         return std::nullopt;
-    return JsonFields::decodeArray<LogEvent>(document.array());
+    }
+    return JsonFields::decodeEach<LogEvent>(document.array(), QLatin1String("events"),
+                                            QLatin1String("subject"), problems);
 }

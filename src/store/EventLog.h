@@ -4,8 +4,10 @@
 
 #include <QList>
 #include <QObject>
+#include <QStringList>
 
 // The local activity log, newest first, mirrored to events.json after every record and clear.
+// A stored log that cannot be read in full is moved aside before anything is written over it.
 class EventLog : public QObject
 {
     Q_OBJECT
@@ -23,9 +25,18 @@ public:
     void clear();
     void save();
 
+    // What load() could not take from events.json; empty when it was read whole or was missing.
+    const QStringList& loadProblems() const { return m_loadProblems; }
+    // The file name the unreadable events.json was kept under, beside it.
+    const QString& unreadableCopy() const { return m_unreadableCopy; }
+    // Why the unreadable events.json could not be moved aside; then the log is never written.
+    const QString& moveAsideError() const { return m_moveAsideError; }
+
     // The compact JSON array of events.json.
     static QByteArray encode(const QList<LogEvent>& events);
-    static std::optional<QList<LogEvent>> decode(const QByteArray& bytes);
+    // Event by event: each one that decodes is kept, each one that does not is named in
+    // `problems`. Nothing is kept from a document that is not a JSON array.
+    static std::optional<QList<LogEvent>> decode(const QByteArray& bytes, QStringList* problems = nullptr);
 
 signals:
     void eventsChanged();
@@ -37,4 +48,7 @@ private:
     // The compact JSON of each event, index for index: events never change once recorded, so
     // a record encodes one event instead of all 500.
     QList<QByteArray> m_encoded;
+    QStringList m_loadProblems;
+    QString m_unreadableCopy;
+    QString m_moveAsideError;
 };

@@ -4,6 +4,14 @@
 
 #include <QJsonDocument>
 
+namespace {
+void report(QStringList* problems, const QString& problem)
+{
+    if (problems)
+        problems->append(problem);
+}
+} // namespace
+
 QByteArray PolicySnapshot::encode() const
 {
     // QJsonObject keeps its keys sorted, which gives the ascending member order on every level.
@@ -15,17 +23,30 @@ QByteArray PolicySnapshot::encode() const
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-std::optional<PolicySnapshot> PolicySnapshot::decode(const QByteArray& bytes)
+std::optional<PolicySnapshot> PolicySnapshot::decode(const QByteArray& bytes, QStringList* problems)
 {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    if (error.error != QJsonParseError::NoError) {
+        report(problems, JsonFields::parseProblem(error));
         return std::nullopt;
+    }
     const QJsonObject root = document.object();
-    auto apps = JsonFields::decodeArray<ProtectedApp>(root.value(QLatin1String("apps")));
-    auto folders = JsonFields::decodeArray<ProtectedFolder>(root.value(QLatin1String("folders")));
-    auto settings = VeilmarkSettings::fromJson(root.value(QLatin1String("settings")));
-    if (!apps || !folders || !settings)
+    const QJsonValue apps = root.value(QLatin1String("apps"));
+    const QJsonValue folders = root.value(QLatin1String("folders"));
+    const QJsonValue settings = root.value(QLatin1String("settings"));
+    if (!document.isObject() || !apps.isArray() || !folders.isArray() || !settings.isObject()) {
+        report(problems, QStringLiteral("not a policy (an object with apps, folders and settings)"));
         return std::nullopt;
-    return PolicySnapshot{std::move(*apps), std::move(*folders), *settings};
+    }
+    PolicySnapshot snapshot;
+    snapshot.apps = JsonFields::decodeEach<ProtectedApp>(apps.toArray(), QLatin1String("apps"),
+                                                         QLatin1String("bundleID"), problems);
+    snapshot.folders = JsonFields::decodeEach<ProtectedFolder>(folders.toArray(), QLatin1String("folders"),
+                                                               QLatin1String("path"), problems);
+    if (const std::optional<VeilmarkSettings> decoded = VeilmarkSettings::fromJson(settings))
+        snapshot.settings = *decoded;
+    else
+        report(problems, QStringLiteral("settings cannot be read; the defaults are used"));
+    return snapshot;
 }

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 #include <optional>
 
@@ -18,8 +19,11 @@ struct PolicySnapshot
 
     // Indented JSON with the keys of every object in ascending order.
     QByteArray encode() const;
-    // Strict: any missing member, wrong type or bad value rejects the whole document.
-    static std::optional<PolicySnapshot> decode(const QByteArray& bytes);
+    // Record by record: every app and folder that decodes on its own is kept, and the settings
+    // when they decode (the defaults otherwise), so one bad record never costs the others.
+    // `problems` lists what was dropped ("apps[2] ..."). Nothing is kept from a document that is
+    // not JSON, not an object, or whose apps and folders are not arrays or settings not an object.
+    static std::optional<PolicySnapshot> decode(const QByteArray& bytes, QStringList* problems = nullptr);
 
     friend bool operator==(const PolicySnapshot&, const PolicySnapshot&) = default;
 };

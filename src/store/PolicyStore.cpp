@@ -43,32 +43,67 @@ QString PolicyStore::filePath() const
 
 void PolicyStore::load()
 {
-    m_isLoading = true;
-    const auto done = qScopeGuard([this] { m_isLoading = false; });
     const QString path = filePath();
     DocumentFile::removeLeftovers(path);
-    const std::optional<QByteArray> bytes = DocumentFile::read(path);
-    if (!bytes)
+    const DocumentFile::ReadResult file = DocumentFile::read(path);
+    if (file.status == DocumentFile::ReadResult::Status::missing)
         return;
-    std::optional<PolicySnapshot> snapshot = PolicySnapshot::decode(*bytes);
-    if (!snapshot) {
-        qCWarning(lcStore) << path << "cannot be decoded; starting from an empty policy";
+    QStringList problems;
+    std::optional<PolicySnapshot> snapshot;
+    if (file.status == DocumentFile::ReadResult::Status::unreadable)
+        problems.append(file.error);
+    else
+        snapshot = PolicySnapshot::decode(file.bytes, &problems);
+    if (snapshot) {
+        m_isLoading = true;
+        const auto done = qScopeGuard([this] { m_isLoading = false; });
+        setApps(snapshot->apps);
+        setFolders(snapshot->folders);
+        setSettings(snapshot->settings);
+    }
+    if (problems.isEmpty())
+        return;
+    m_loadProblems = problems;
+    qCWarning(lcStore) << path << "cannot be read in full:" << problems;
+    // Overwriting it would lose what could not be read, folders locked on disk among them.
+    const DocumentFile::MoveResult moved = DocumentFile::moveAside(path);
+    if (!moved.error.isEmpty()) {
+        m_moveAsideError = moved.error;
+        qCWarning(lcStore) << "cannot move" << path << "aside:" << moved.error
+                           << "; it is not written this session";
         return;
     }
-    setApps(snapshot->apps);
-    setFolders(snapshot->folders);
-    setSettings(snapshot->settings);
+    m_unreadableCopy = moved.fileName;
+    qCWarning(lcStore) << path << "is kept as" << moved.fileName;
+    // What was kept is written at once, so the next start finds it even if nothing changes.
+    save();
 }
 
 void PolicyStore::save()
 {
-    if (m_isLoading)
+    if (m_isLoading || isReadOnly())
         return;
-    // A failed write leaves memory authoritative; the next successful save catches the file up.
+    // A failed write leaves memory authoritative; the next change or quit tries again.
     // The policy is written rarely and losing it would silently drop protection, so it is synced.
-    if (const std::optional<QString> error = DocumentFile::write(
-            filePath(), PolicySnapshot{m_apps, m_folders, m_settings}.encode(), DocumentFile::Durability::Synced))
-        qCWarning(lcStore) << "cannot save the policy:" << *error;
+    const std::optional<QString> error = DocumentFile::write(
+        filePath(), PolicySnapshot{m_apps, m_folders, m_settings}.encode(), DocumentFile::Durability::Synced);
+    setSaveError(error.value_or(QString()));
+}
+
+void PolicyStore::savePending()
+{
+    if (!m_saveError.isEmpty())
+        save();
+}
+
+void PolicyStore::setSaveError(const QString& error)
+{
+    if (error == m_saveError)
+        return;
+    if (!error.isEmpty())
+        qCWarning(lcStore) << "cannot save the policy:" << error;
+    m_saveError = error;
+    emit saveErrorChanged();
 }
 
 std::optional<ProtectedApp> PolicyStore::enabledApp(const QString& bundleID) const

@@ -6,11 +6,13 @@
 
 #include <QList>
 #include <QObject>
+#include <QStringList>
 
 #include <optional>
 
 // The user's protection policy. Every assignment to apps, folders or settings notifies
-// observers once and rewrites policies.json once; loading never writes.
+// observers once and rewrites policies.json once. Loading writes only to replace a document it
+// could not read in full: the original is first moved aside, never overwritten.
 class PolicyStore : public QObject
 {
     Q_OBJECT
@@ -30,6 +32,20 @@ public:
 
     void load();
     void save();
+    // Saves again when the last save failed; at quit, so nothing waits for a next change.
+    void savePending();
+
+    // What load() could not take from policies.json ("apps[2] (...) cannot be read", or why the
+    // file could not be read at all); empty when it was read whole or was missing.
+    const QStringList& loadProblems() const { return m_loadProblems; }
+    // The file name the unreadable policies.json was kept under, beside it.
+    const QString& unreadableCopy() const { return m_unreadableCopy; }
+    // Why the unreadable policies.json could not be moved aside. Then it is never written this
+    // session: changes stay in memory only.
+    const QString& moveAsideError() const { return m_moveAsideError; }
+    bool isReadOnly() const { return !m_moveAsideError.isEmpty(); }
+    // Why the last save failed; empty while the file holds what memory holds.
+    const QString& saveError() const { return m_saveError; }
 
     std::optional<ProtectedApp> enabledApp(const QString& bundleID) const;
     bool addApp(const ProtectedApp& app);
@@ -43,10 +59,17 @@ signals:
     void appsChanged();
     void foldersChanged();
     void settingsChanged();
+    void saveErrorChanged();
 
 private:
+    void setSaveError(const QString& error);
+
     QList<ProtectedApp> m_apps;
     QList<ProtectedFolder> m_folders;
     VeilmarkSettings m_settings;
     bool m_isLoading = false;
+    QStringList m_loadProblems;
+    QString m_unreadableCopy;
+    QString m_moveAsideError;
+    QString m_saveError;
 };

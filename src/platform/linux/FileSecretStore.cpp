@@ -3,29 +3,22 @@
 #include "io/DataDirectory.h"
 #include "io/DocumentFile.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <cerrno>
-#include <sys/stat.h>
 
 namespace {
 // The document's items; nullopt when the file exists but cannot be read.
 std::optional<QJsonObject> load(const QString& path, QString* error)
 {
-    struct stat st
-    {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT)
+    const DocumentFile::ReadResult file = DocumentFile::read(path);
+    if (file.status == DocumentFile::ReadResult::Status::missing)
         return QJsonObject();
-    const std::optional<QByteArray> bytes = DocumentFile::read(path);
-    if (!bytes) {
+    if (file.status == DocumentFile::ReadResult::Status::unreadable) {
         if (error)
             *error = QStringLiteral("Could not read %1.").arg(path);
         return std::nullopt;
     }
-    const QJsonDocument document = QJsonDocument::fromJson(*bytes);
+    const QJsonDocument document = QJsonDocument::fromJson(file.bytes);
     return document.isObject() ? document.object() : QJsonObject();
 }
 

@@ -23,7 +23,9 @@ ViewContext::ViewContext(AppState& state, const QString& homePath, QObject* pare
     , m_settings(new SettingsModel(state, this))
     , m_installedApps(new DesktopEntryModel(state.appEngine()->installedApps(), this))
     , m_directories(new DirectoryModel(homePath, this))
-{}
+{
+    connect(&state, &AppState::storageNoticeChanged, this, &ViewContext::storageNoticeChanged);
+}
 
 ViewContext::~ViewContext() = default;
 
@@ -35,6 +37,11 @@ QString ViewContext::version()
 bool ViewContext::appProtectionSupported() const
 {
     return m_state.appProtectionSupported();
+}
+
+QString ViewContext::storageNotice() const
+{
+    return m_state.storageNotice();
 }
 
 void ViewContext::lockEverything(const QString& reason)

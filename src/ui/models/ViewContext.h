@@ -36,6 +36,8 @@ class ViewContext : public QObject
     Q_PROPERTY(DirectoryModel* directories READ directories CONSTANT)
     Q_PROPERTY(bool appProtectionSupported READ appProtectionSupported CONSTANT)
     Q_PROPERTY(QString version READ version CONSTANT)
+    // One line about stored documents the window must not hide: unreadable, kept aside, or not saved.
+    Q_PROPERTY(QString storageNotice READ storageNotice NOTIFY storageNoticeChanged)
 
 public:
     ViewContext(AppState& state, const QString& homePath, QObject* parent = nullptr);
@@ -52,6 +54,7 @@ public:
     DirectoryModel* directories() const { return m_directories; }
     bool appProtectionSupported() const;
     static QString version();
+    QString storageNotice() const;
 
     Q_INVOKABLE void lockEverything(const QString& reason);
     // Opens the main window, or brings the open one forward.
@@ -61,6 +64,7 @@ public:
 
 signals:
     void mainWindowRequested();
+    void storageNoticeChanged();
 
 private:
     AppState& m_state;

@@ -148,13 +148,62 @@ Item {
                 opacity: 0.3 * 0.35
             }
 
-            Loader {
-                id: detail
-
-                objectName: "detail"
+            ColumnLayout {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                sourceComponent: root.screens[root.selection]
+                spacing: 0
+
+                // A stored document that could not be read, or a policy that is not being saved,
+                // stays in sight on every screen until it is resolved.
+                Rectangle {
+                    objectName: "storageNotice"
+                    visible: root.context.storageNotice !== ""
+                    Layout.fillWidth: true
+                    Layout.topMargin: 16
+                    Layout.leftMargin: 28
+                    Layout.rightMargin: 28
+                    implicitHeight: noticeRow.implicitHeight + 16
+                    radius: 10
+                    color: Qt.rgba(Theme.orange.r, Theme.orange.g, Theme.orange.b, 0.14)
+                    border.width: 1
+                    border.color: Qt.rgba(Theme.orange.r, Theme.orange.g, Theme.orange.b, 0.45)
+                    Accessible.role: Accessible.AlertMessage
+                    Accessible.name: noticeText.text
+
+                    RowLayout {
+                        id: noticeRow
+
+                        anchors.fill: parent
+                        anchors.leftMargin: 12
+                        anchors.rightMargin: 12
+                        spacing: 8
+
+                        Symbol {
+                            name: "exclamationmark.triangle.fill"
+                            size: 14
+                            color: Theme.orange
+                        }
+                        Text {
+                            id: noticeText
+
+                            text: root.context.storageNotice
+                            font.pixelSize: 12
+                            color: Theme.primary
+                            elide: Text.ElideMiddle
+                            maximumLineCount: 1
+                            Layout.fillWidth: true
+                        }
+                    }
+                }
+
+                Loader {
+                    id: detail
+
+                    objectName: "detail"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    sourceComponent: root.screens[root.selection]
+                }
             }
         }
 
