@@ -79,6 +79,16 @@ private slots:
         entry.close();
         QCOMPARE(XdgAutostart("org.veilmark.Veilmark", "veilmark").isRegistered(), registered);
     }
+
+    // Read at every start: a FIFO in its place is not registered and does not hang.
+    void fifoIsNotAnEntry()
+    {
+        QVERIFY(QDir().mkpath(dir()));
+        QFile::remove(file());
+        QCOMPARE(::mkfifo(QFile::encodeName(file()), 0600), 0);
+        QVERIFY(!XdgAutostart("org.veilmark.Veilmark", "veilmark").isRegistered());
+        QFile::remove(file());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestXdgAutostart)

@@ -42,6 +42,9 @@ QString XdgAutostart::filePath() const
 
 bool XdgAutostart::isRegistered() const
 {
+    // Only a regular file (a link to one is fine): a FIFO put there must not hang start-up.
+    if (!QFileInfo(filePath()).isFile())
+        return false;
     QFile file(filePath());
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
