@@ -5,12 +5,15 @@
 #include "VeilmarkBuild.h"
 #include "ViewContext.h"
 #include "app/AppState.h"
+#include "app/PolicyRelock.h"
+#include "auth/AttemptBackoff.h"
 #include "auth/PromptAuthenticator.h"
 #include "io/DataDirectory.h"
 #include "platform/linux/DesktopAppearance.h"
 #include "platform/linux/DesktopEntryIndex.h"
 #include "platform/linux/FileSecretStore.h"
 #include "platform/linux/FprintdVerifier.h"
+#include "platform/linux/Guardian.h"
 #include "platform/linux/LibsecretStore.h"
 #include "platform/linux/LogindSystemEvents.h"
 #include "platform/linux/PamPasswordVerifier.h"
@@ -21,6 +24,7 @@
 #include "platform/linux/XdgAutostart.h"
 #include "platform/unsupported/UnsupportedShieldDisplay.h"
 #include "platform/unsupported/UnsupportedWorkspace.h"
+#include "store/EventLog.h"
 #include "store/PolicyStore.h"
 
 #include <QApplication>
@@ -34,8 +38,11 @@
 #include <QTimer>
 #include <QtQml/QQmlExtensionPlugin>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,7 +68,8 @@ bool hasHardwareOpenGL()
 // The OpenGL question is asked in a child process, started before anything else so that it
 // runs alongside start-up: loading a GL driver maps tens of MiB that would otherwise stay
 // resident for the life of Veilmark even when the answer is "use the software renderer".
-// Returns the child's id, or -1 when the question is not asked that way.
+// Returns the child's id, or -1 when the question is not asked that way. The child exits 0 for a
+// GPU, 1 for none; anything else is a failed probe.
 pid_t startRendererProbe(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
@@ -72,6 +80,9 @@ pid_t startRendererProbe(int argc, char* argv[])
         std::fflush(stderr);
         _exit(hasHardwareOpenGL() ? 0 : 1);
     }
+    if (pid < 0)
+        std::fprintf(stderr, "veilmark: cannot start the OpenGL probe (%s); asking in this process\n",
+                     std::strerror(errno));
     return pid;
 }
 
@@ -84,10 +95,23 @@ void chooseSceneGraphBackend(pid_t probe)
         return;
     bool hardware = false;
     int status = 0;
-    if (probe > 0 && waitpid(probe, &status, 0) == probe)
-        hardware = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    else
+    pid_t waited = -1;
+    while (probe > 0 && (waited = waitpid(probe, &status, 0)) < 0 && errno == EINTR) {
+    }
+    if (probe <= 0) {
         hardware = hasHardwareOpenGL();
+    } else if (waited == probe && WIFEXITED(status) && WEXITSTATUS(status) <= 1) {
+        hardware = WEXITSTATUS(status) == 0;
+    } else {
+        // A driver that crashed the probe would crash Veilmark too: the software renderer is safe.
+        const QByteArray why =
+            waited != probe ? QByteArray("could not be waited for: ") + std::strerror(errno)
+            : WIFSIGNALED(status)
+                ? QByteArray("was killed by signal ") + QByteArray::number(WTERMSIG(status)) + " (" +
+                      strsignal(WTERMSIG(status)) + ")"
+                : QByteArray("exited with status ") + QByteArray::number(WEXITSTATUS(status));
+        std::fprintf(stderr, "veilmark: the OpenGL probe %s; using the software renderer\n", why.constData());
+    }
     if (!hardware)
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 }
@@ -152,12 +176,31 @@ void measure(UiShell& shell, const QElapsedTimer& sinceStart)
         });
     });
 }
+
+// The guardian process (see Guardian): nothing but a wait, and at Veilmark's unclean end a relock from
+// the stored policy, recorded in the activity log. No display, no bus.
+int runGuardian(int argc, char* argv[])
+{
+    return Guardian::run(argc, argv, [](const QString& cause) {
+        EventLog log;
+        const PolicyRelock::Result result =
+            PolicyRelock::run(log, QDir::homePath(), DataDirectory::path(), cause);
+        std::fprintf(stderr, "veilmark: guardian: %s; relocked %lld, failed %lld\n", qPrintable(cause),
+                     static_cast<long long>(result.relocked.size()),
+                     static_cast<long long>(result.failed.size()));
+    });
+}
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (argc >= 2 && std::strcmp(argv[1], Guardian::Argument) == 0)
+        return runGuardian(argc, argv);
     QElapsedTimer sinceStart;
     sinceStart.start();
+    // No core dumps and no ptrace by other processes of the user: typed passwords pass through
+    // this process's memory.
+    prctl(PR_SET_DUMPABLE, 0);
     // Qt aborts deep inside the platform plugin without a display; say it plainly instead.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         std::fputs("veilmark: no graphical display found (DISPLAY and WAYLAND_DISPLAY are unset); "
@@ -176,18 +219,27 @@ int main(int argc, char* argv[])
     QGuiApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
-    if (!instance.claim()) {
+    const SingleInstance::Claim claim = instance.claim();
+    if (claim == SingleInstance::Claim::handedOver) {
         if (rendererProbe > 0)
             waitpid(rendererProbe, nullptr, 0);
         return 0;
     }
+    if (!instance.problem().isEmpty())
+        std::fprintf(stderr, "veilmark: %s\n", qPrintable(instance.problem()));
     chooseSceneGraphBackend(rendererProbe);
+    // Before anything is unlocked: from here on, an end without the quit path is relocked by the guardian.
+    Guardian guardian;
+    const std::optional<QString> guardianError = guardian.start();
+    if (guardianError)
+        std::fprintf(stderr, "veilmark: no guardian: %s\n", qPrintable(*guardianError));
 
     SystemClock clock;
     PresencePromptWindow prompt;
     FprintdVerifier fingerprint;
     PamPasswordVerifier password;
-    PromptAuthenticator authenticator(prompt, fingerprint, password);
+    AttemptBackoff backoff(clock, DataDirectory::filePath(QStringLiteral("attempts.json")));
+    PromptAuthenticator authenticator(prompt, fingerprint, password, backoff);
     std::unique_ptr<SecretStore> secrets;
     if (LibsecretStore::isAvailable())
         secrets = std::make_unique<LibsecretStore>();
@@ -209,9 +261,26 @@ int main(int argc, char* argv[])
         state.relockEverything(QStringLiteral("App quit"));
         // The relock saves only what it changed; a policy whose last save failed is tried once more.
         state.policy()->savePending();
+        guardian.sayGoodbye();
     });
     SignalHandler signalHandler;
     QObject::connect(&signalHandler, &SignalHandler::quitRequested, &app, [] { QCoreApplication::quit(); });
+    QObject::connect(&systemEvents, &SystemEvents::sessionEnding, &app, [] { QCoreApplication::quit(); });
+    // What went wrong before the log existed is recorded once it does.
+    if (!instance.problem().isEmpty())
+        state.log()->record(LogEventKind::error, QStringLiteral("Running without the single-instance name"),
+                            instance.problem());
+    if (guardianError)
+        state.log()->record(LogEventKind::error, QStringLiteral("Guardian not started"),
+                            *guardianError +
+                                QStringLiteral(" — after a SIGKILL, unlocked folders stay open until "
+                                               "Veilmark starts again"));
+    QObject::connect(&guardian, &Guardian::lost, &state, [&state](const QString& why) {
+        state.log()->record(
+            LogEventKind::error, QStringLiteral("Guardian ended"),
+            why + QStringLiteral(" — after a SIGKILL, unlocked folders stay open until Veilmark "
+                                 "starts again"));
+    });
 
     ViewContext viewContext(state, QDir::homePath());
     UiShell shell(viewContext);

@@ -152,9 +152,12 @@ private slots:
         QCOMPARE(rig.authenticator.calls.size(), 1);
         QVERIFY(model.isAuthenticating());
 
-        // Cancelled from the prompt: the shield stays, nothing is recorded. A failure is shown.
+        // Cancelled from the prompt: the shield stays and takes the keyboard back, nothing is
+        // recorded. A failure is shown.
+        const int raised = rig.display.activations;
         rig.authenticator.reply(Result::userCancel);
         QVERIFY(!model.failed() && !model.isAuthenticating() && rig.display.windows == 2);
+        QCOMPARE(rig.display.activations, raised + 1);
         model.requestUnlock();
         rig.authenticator.reply(Result::fingerprintFailed);
         QVERIFY(model.failed());
@@ -172,6 +175,52 @@ private slots:
         QCOMPARE(rig.workspace.actions.mid(1), QStringList({"unhide firefox-esr", "activate firefox-esr"}));
         QCOMPARE(rig.events(), QStringList({"appAuthFailed|Firefox|Fingerprint not recognized — try again",
                                             "appRelocked|Firefox|Unlock cancelled", "appUnlocked|Firefox|"}));
+    }
+
+    // One shield at a time, whatever the order: a shield whose prompt is closed gives way to the next
+    // application, and the one it was for gets its own shield when it comes forward again. While a
+    // prompt is open, another application goes behind the shield and waits its turn.
+    void shieldsOneAtATime_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("A dismissed, B unlocked, A again")
+            << QStringList{"firefox-esr", "cancel prompt", "mail", "unlock", "firefox-esr"}
+            << "Firefox, prompt, mail open";
+        QTest::newRow("A dismissed, B cancelled, A again")
+            << QStringList{"firefox-esr",   "cancel prompt", "mail",
+                           "cancel prompt", "cancel shield", "firefox-esr"}
+            << "Firefox, prompt, mail hidden";
+        QTest::newRow("B during A's prompt")
+            << QStringList{"firefox-esr", "mail"} << "Firefox, prompt, mail hidden";
+        QTest::newRow("B during A's prompt, A unlocked, B again")
+            << QStringList{"firefox-esr", "mail", "unlock", "mail"} << "Mail, prompt, mail hidden";
+    }
+
+    void shieldsOneAtATime()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, outcome);
+        Rig rig;
+        rig.policy.addApp(rig.firefox);
+        rig.policy.addApp(rig.app("mail", "Mail"));
+        rig.engine.start();
+        for (const QString& step : steps) {
+            if (step == "cancel prompt")
+                rig.authenticator.reply(Result::userCancel);
+            else if (step == "unlock")
+                rig.authenticator.reply(Result::success);
+            else if (step == "cancel shield")
+                rig.overlay.model().cancel();
+            else
+                rig.workspace.appActivates(step);
+        }
+        QStringList seen{rig.display.windows > 0 ? rig.overlay.model().appName() : "no shield"};
+        if (rig.auth.isAuthenticating())
+            seen << "prompt";
+        seen << (rig.workspace.hidden.contains("mail") ? "mail hidden" : "mail open");
+        QCOMPARE(seen.join(", "), outcome);
+        rig.authenticator.reply(Result::userCancel);
     }
 
     // The own application, a disabled record and an unknown application are left alone. An entry in
@@ -225,6 +274,8 @@ private slots:
                  1);
         QCOMPARE(rig.policy.apps(), QList<ProtectedApp>{rig.firefox});
         QVERIFY(!rig.readable(rig.firefox) && rig.readable(own));
+        // What identifies its windows is kept while the entry can still be read.
+        QCOMPARE(rig.installed.kept, QStringList{rig.firefox.appPath});
         rig.sessions.insertUnlockedApp("firefox-esr");
         rig.engine.setProtection(rig.firefox, false);
         QVERIFY(rig.readable(rig.firefox) && !rig.unlocked() && !rig.policy.apps().first().enabled);
@@ -235,6 +286,9 @@ private slots:
         rig.authenticator.reply(Result::success);
         QVERIFY(rig.readable(rig.firefox));
         QCOMPARE(rig.installed.launched, QStringList{rig.firefox.appPath});
+        // ...and kept afresh once unlocked, when it may be edited.
+        QCOMPARE(rig.installed.kept.last(), rig.firefox.appPath);
+        QVERIFY(!rig.installed.kept.join(' ').contains("(unreadable)"));
         rig.workspace.appLaunches("firefox-esr");
         QCOMPARE(rig.display.shows, 0);
         rig.engine.relockApp("firefox-esr");

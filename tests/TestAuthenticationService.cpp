@@ -3,6 +3,7 @@
 #include "fakes/FakeAuthenticator.h"
 #include "fakes/FakeSecretStore.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using Result = Authenticator::Result;
@@ -115,6 +116,16 @@ private slots:
         QCOMPARE(rig.service.lastErrorMessageText(), "PAM: System error");
     }
 
+    // Each failed attempt inside a prompt is passed on as it happens.
+    void failedAttemptsArePassedOn()
+    {
+        Rig rig;
+        QSignalSpy attempts(&rig.service, &AuthenticationService::attemptFailed);
+        QVERIFY(rig.authenticator.onFailedAttempt);
+        rig.authenticator.onFailedAttempt("unlock Firefox", "Wrong password");
+        QCOMPARE(attempts, QList<QVariantList>({{"unlock Firefox", "Wrong password"}}));
+    }
+
     void destroyedServiceNeverCallsBack()
     {
         for (const bool onPasswordPrompt : {false, true}) {
@@ -131,6 +142,7 @@ private slots:
             QCOMPARE(authenticator.calls.size(), onPasswordPrompt ? 2 : 1);
             authenticator.reply(Result::success);
             QVERIFY(!called && secrets.reads == 0);
+            QVERIFY(!authenticator.onFailedAttempt);
         }
     }
 };

@@ -5,6 +5,8 @@
 #include <QTest>
 
 // The activity rows over the real log.
+using Result = Authenticator::Result;
+
 class TestEventListModel : public QObject
 {
     Q_OBJECT
@@ -14,7 +16,7 @@ private slots:
     void rowsFollowTheLog()
     {
         ModelRig rig;
-        EventListModel model(rig.log());
+        EventListModel model(rig.log(), *rig.state->changes());
         QSignalSpy count(&model, &EventListModel::countChanged);
         const QList<std::tuple<LogEventKind, QString, QString>> kinds = {
             {LogEventKind::appUnlocked, "lock.open.fill", "green"},
@@ -22,6 +24,7 @@ private slots:
             {LogEventKind::folderAuthFailed, "exclamationmark.shield.fill", "orange"},
             {LogEventKind::systemRelock, "moon.zzz.fill", "indigo"},
             {LogEventKind::error, "xmark.octagon.fill", "red"},
+            {LogEventKind::protectionChanged, "lock.shield.fill", "orange"},
         };
         for (const auto& [kind, symbol, tone] : kinds)
             rig.log().record(kind, rawValue(kind), "detail");
@@ -33,9 +36,11 @@ private slots:
             QCOMPARE(row.data(EventListModel::SymbolRole).toString(), std::get<1>(kinds[i]));
             QCOMPARE(row.data(EventListModel::ToneRole).toString(), std::get<2>(kinds[i]));
         }
+        // Clearing asks for proof and leaves only its own record.
+        rig.authenticator.script = {Result::success};
         model.clear();
-        QCOMPARE(model.rowCount(), 0);
-        QVERIFY(rig.log().events().isEmpty());
+        QTRY_COMPARE(model.rowCount(), 1);
+        QCOMPARE(rig.log().events().first().detail, "Cleared");
     }
 
     void formatDate_data()

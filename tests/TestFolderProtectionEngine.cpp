@@ -271,7 +271,8 @@ private slots:
 
         rig.engine.relockAtLaunch();
         QCOMPARE(rig.engine.status(added.id).text(), status);
-        QCOMPARE(rig.events(), QStringList(QString(event).replace("%1", path).replace("%2", rig.root.path())));
+        QCOMPARE(rig.events(),
+                 QStringList(QString(event).replace("%1", path).replace("%2", rig.root.path())));
         QCOMPARE(rig.stored(path).device, added.device);
         QCOMPARE(rig.stored(path).inode, added.inode);
         // Whatever stands at the path now, and the folder wherever it went, are as they were.
@@ -303,6 +304,28 @@ private slots:
         QCOMPARE(rig.events(), QStringList("error: Box: Missing — nothing is at " + path));
         QVERIFY(!AccessControlLock::isAccessible(path + "2"));
         QVERIFY(AccessControlLock::unlockAndVerify(path + "2") == std::nullopt);
+    }
+
+    // A process already inside keeps what it holds; locking names it.
+    void namesProcessesStillInside()
+    {
+        Rig rig;
+        const QString path = rig.dir("Box");
+        QProcess inside;
+        inside.setWorkingDirectory(path);
+        inside.start("sleep", {"30"});
+        QVERIFY(inside.waitForStarted());
+        const auto stop = qScopeGuard([&] {
+            inside.kill();
+            inside.waitForFinished();
+        });
+        rig.engine.addFolder(path);
+        QTRY_COMPARE(rig.log.events().size(), 2);
+        QCOMPARE(rig.events(),
+                 QStringList(
+                     {"folderRelocked: Box: Added and locked",
+                      QString("error: Box: Still open in sleep (%1) — they keep access until they leave it")
+                          .arg(inside.processId())}));
     }
 
     // Something mounted over a locked folder shows other content at its path: caught through the

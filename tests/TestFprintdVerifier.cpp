@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -38,6 +39,8 @@ struct Probe
     FprintdVerifier verifier;
     QSignalSpy finished{&verifier, &FprintdVerifier::finished};
     QSignalSpy retries{&verifier, &FprintdVerifier::scanFailed};
+    // The verifier asks whether a reader and prints exist as soon as it is made.
+    QSignalSpy refreshed{&verifier, &FprintdVerifier::availabilityRefreshed};
 
     Result last() const { return finished.constLast().at(0).value<Result>(); }
 };
@@ -281,6 +284,7 @@ private slots:
         if (obstacle == "no fprintd")
             QVERIFY(stopFprintd());
         Probe probe;
+        QTRY_VERIFY_WITH_TIMEOUT(!probe.refreshed.isEmpty(), kWaitMs);
         QCOMPARE(probe.verifier.hasDevice(), hasDevice);
         QCOMPARE(probe.verifier.hasEnrolledPrints(), hasPrints);
 
@@ -298,6 +302,30 @@ private slots:
         if (hasDevice && obstacle != "fprintd stops")
             QVERIFY(readerBecomesFree());
         QCOMPARE(probe.finished.count(), 1);
+    }
+
+    // A fprintd that owns its name but never answers: the cached answers come at once, while the
+    // refresh gives up in the background and leaves them at "no reader".
+    void hungServiceIsNeverWaitedFor()
+    {
+        QVERIFY(stopFprintd());
+        QProcess hung;
+        QVERIFY(start(hung, kPython,
+                      {"-c", "import dbus, time; dbus.SystemBus().request_name('net.reactivated.Fprint'); "
+                             "time.sleep(600)"},
+                      kService));
+        Probe probe;
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!probe.verifier.hasDevice() && !probe.verifier.hasEnrolledPrints());
+        // A blocking query would have waited out its timeout (1 s) at least once.
+        QCOMPARE_LT(timer.elapsed(), 900);
+        QVERIFY(probe.refreshed.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(probe.refreshed.count(), 1, kWaitMs);
+        QVERIFY(!probe.verifier.hasDevice());
+        stop(hung);
+        QVERIFY(QTest::qWaitFor([this] { return !isRegistered(kService); }, kWaitMs));
     }
 
     // Cancel or destroy while GetDefaultDevice, Claim, VerifyStart or the verification itself is on its

@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -112,7 +113,7 @@ class TestLogindSystemEvents : public QObject
     QProcess m_freedesktopScreenSaver;
     QByteArray m_systemBusAddress;
     // What the events under test emitted, in order: S for goingToSleep, W for sessionSwitched, L for
-    // screenLocked.
+    // screenLocked, E for sessionEnding.
     QByteArray m_emitted;
 
     // A bus of the test's own (the session configuration lets everyone in); it prints its address.
@@ -156,6 +157,16 @@ class TestLogindSystemEvents : public QObject
         return logind(kManagerPath, kMockInterface, "EmitSignal",
                       {kManagerInterface, "PrepareForSleep", "b", QVariantList{preparing}});
     }
+    bool emitManagerSignal(const QString& name, const QString& signature, const QVariantList& arguments)
+    {
+        return logind(kManagerPath, kMockInterface, "EmitSignal",
+                      {kManagerInterface, name, signature, arguments});
+    }
+    bool removeSession(const QString& id)
+    {
+        return emitManagerSignal("SessionRemoved", "so",
+                                 {id, QVariant::fromValue(QDBusObjectPath(sessionPath(id)))});
+    }
     // As logind announces it: PropertiesChanged of the session with the new value.
     bool setSessionProperty(const QString& id, const QString& name, bool value)
     {
@@ -189,6 +200,7 @@ class TestLogindSystemEvents : public QObject
         connect(&events, &SystemEvents::goingToSleep, this, [this] { m_emitted += 'S'; });
         connect(&events, &SystemEvents::sessionSwitched, this, [this] { m_emitted += 'W'; });
         connect(&events, &SystemEvents::screenLocked, this, [this] { m_emitted += 'L'; });
+        connect(&events, &SystemEvents::sessionEnding, this, [this] { m_emitted += 'E'; });
         events.start();
         return !awaitLogind ||
                QTest::qWaitFor(
@@ -327,6 +339,13 @@ private slots:
         QVERIFY(lockSession(own) && setSessionActive(own, false));
         QVERIFY(setSessionActive(own, true) && setSessionActive(own, false));
         QTRY_COMPARE_WITH_TIMEOUT(emitted(), "LWW", kWaitMs);
+
+        // Another session's end and a shutdown called off end nothing; this session's end and a
+        // shutdown end it.
+        QVERIFY(removeSession(other) && emitManagerSignal("PrepareForShutdown", "b", {false}));
+        QCOMPARE(emitted(), "LWW");
+        QVERIFY(removeSession(own) && emitManagerSignal("PrepareForShutdown", "b", {true}));
+        QTRY_COMPARE_WITH_TIMEOUT(emitted(), "LWWEE", kWaitMs);
     }
 
     // One lock counts once per announcing screen saver, however many paths it announces it on (KDE uses

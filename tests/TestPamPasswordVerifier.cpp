@@ -56,6 +56,8 @@ private slots:
             {"twice", matrix + matrix},
             // Messages before the prompt, and success or failure reported as PAM_TEXT_INFO / PAM_ERROR_MSG.
             {"chatty", module("pam_chatty.so", "num_lines=3 info error") + matrix.trimmed() + " verbose\n"},
+            // Passes without asking for a password, as pam_unix does for an account without one.
+            {"nopassword", module("pam_chatty.so", "num_lines=1 info")},
         };
         // No "other" either, so nothing stands in for a missing service.
         for (auto file = files.cbegin(); file != files.cend(); ++file) {
@@ -87,6 +89,7 @@ private slots:
         QTest::newRow("unknown user") << kService << "mallory" << kPassword << Verdict::rejected;
         QTest::newRow("no user") << kService << QString() << kPassword << Verdict::rejected;
         QTest::newRow("messages") << "chatty" << kUser << kPassword << Verdict::accepted;
+        QTest::newRow("no password") << "nopassword" << kUser << kPassword << Verdict::notSet;
         // The right password must not be typed into a visible prompt or a second factor's.
         QTest::newRow("visible prompt") << "echo" << kUser << kPassword << Verdict::unavailable;
         QTest::newRow("second prompt") << "twice" << kUser << kPassword << Verdict::unavailable;

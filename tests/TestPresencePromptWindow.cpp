@@ -1,14 +1,25 @@
 #include "PresencePromptWindow.h"
+#include "auth/AttemptBackoff.h"
+#include "auth/PasswordVerifier.h"
+#include "auth/PromptAuthenticator.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakeFingerprintVerifier.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QRandomGenerator>
 #include <QRasterWindow>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/QQmlExtensionPlugin>
+
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 Q_IMPORT_QML_PLUGIN(VeilmarkPlugin)
 Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
@@ -39,6 +50,83 @@ void typeAndShoot(QQuickView* view, const char* text, const QString& name)
     QDir().mkpath("screenshots");
     QVERIFY(image.save("screenshots/" + name + ".png"));
 }
+
+// The test's secret is kept only masked (each byte XOR Mask), so that the only plain copies in
+// memory are the ones typing it makes.
+constexpr unsigned char Mask = 0x5a;
+
+bool matchesMasked(const unsigned char* at, int stride, const QByteArray& masked)
+{
+    for (qsizetype i = 0; i < masked.size(); ++i) {
+        if ((at[i * stride] ^ Mask) != static_cast<unsigned char>(masked[i]))
+            return false;
+        for (int zero = 1; zero < stride; ++zero)
+            if (at[i * stride + zero] != 0)
+                return false;
+    }
+    return true;
+}
+
+// How often the masked secret lies in this process's readable memory as UTF-8 (stride 1) or UTF-16
+// (stride 2), read through /proc/self/mem so that no unreadable page can fault.
+int occurrences(const QByteArray& masked, int stride)
+{
+    QFile maps("/proc/self/maps");
+    if (!maps.open(QIODevice::ReadOnly))
+        return -1;
+    const int mem = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
+    const unsigned char first = static_cast<unsigned char>(masked[0]) ^ Mask;
+    const qsizetype span = masked.size() * stride;
+    std::vector<unsigned char> chunk(1 << 20);
+    int found = 0;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 2 || !fields[1].startsWith('r') || line.contains("[vvar]") ||
+            line.contains("[vsyscall]"))
+            continue;
+        const QList<QByteArray> range = fields[0].split('-');
+        const quint64 start = range.value(0).toULongLong(nullptr, 16);
+        const quint64 end = range.value(1).toULongLong(nullptr, 16);
+        // Chunks overlap by one secret's length, so none is missed at a boundary.
+        for (quint64 at = start; at < end; at += chunk.size() - span) {
+            const ssize_t got =
+                ::pread(mem, chunk.data(), std::min<quint64>(chunk.size(), end - at), off_t(at));
+            if (got < span)
+                break;
+            const unsigned char* last = chunk.data() + got - span;
+            for (const unsigned char* hit = chunk.data(); hit <= last; ++hit) {
+                hit = static_cast<const unsigned char*>(std::memchr(hit, first, size_t(last - hit + 1)));
+                if (!hit)
+                    break;
+                found += matchesMasked(hit, stride, masked);
+            }
+            if (at + got >= end)
+                break;
+        }
+    }
+    ::close(mem);
+    return found;
+}
+
+// Accepts the masked secret and wipes what it was given, as the PAM check does.
+class MaskedPasswordCheck : public PasswordVerifier
+{
+public:
+    explicit MaskedPasswordCheck(const QByteArray& masked)
+        : m_masked(masked)
+    {}
+    void verify(QByteArray password, QObject*, std::function<void(Result)> done) override
+    {
+        const bool right =
+            password.size() == m_masked.size() &&
+            matchesMasked(reinterpret_cast<const unsigned char*>(password.constData()), 1, m_masked);
+        explicit_bzero(password.data(), size_t(password.size()));
+        done({right ? Verdict::accepted : Verdict::rejected, {}});
+    }
+
+private:
+    QByteArray m_masked;
+};
 } // namespace
 
 // The prompt window on a real X server: what each mode shows and what the keys and buttons do.
@@ -55,7 +143,11 @@ private slots:
     {
         PresencePromptWindow window;
         QSignalSpy fallback(&window, &PresencePrompt::fallbackRequested);
-        QSignalSpy submitted(&window, &PresencePrompt::passwordSubmitted);
+        // Copied deeply: the window wipes what it emitted once the receivers return.
+        QList<QByteArray> submitted;
+        connect(&window, &PresencePrompt::passwordSubmitted, this, [&](const QByteArray& password) {
+            submitted << QByteArray(password.constData(), password.size());
+        });
         QSignalSpy cancelled(&window, &PresencePrompt::cancelled);
         window.open(PresencePrompt::Mode::fingerprint, "unlock Firefox");
         QQuickView* view = window.view();
@@ -88,14 +180,16 @@ private slots:
         // Return submits what was typed and empties the field; not while it is being checked.
         typeAndShoot(view, "hunter2", "prompt-password");
         QTest::keyClick(view, Qt::Key_Return);
-        QCOMPARE(submitted.count(), 1);
-        QCOMPARE(submitted.first().first().toByteArray(), "hunter2");
+        QCOMPARE(submitted, QList<QByteArray>{"hunter2"});
         QCOMPARE(field->property("text").toString(), "");
         window.setBusy(true);
         typeAndShoot(view, "again", "prompt-busy");
         QTest::keyClick(view, Qt::Key_Return);
         QCOMPARE(submitted.count(), 1);
         window.setBusy(false);
+        // Cancelling empties the field too.
+        QTest::keyClick(view, 'x');
+        QCOMPARE(field->property("length").toInt(), 1);
 
         // Escape cancels; closing on the authenticator's behalf is no second cancel, but closing from
         // the title bar is.
@@ -103,11 +197,41 @@ private slots:
         QCOMPARE(cancelled.count(), 1);
         window.close();
         QVERIFY(!window.isVisible());
+        QCOMPARE(field->property("text").toString(), "");
         QCOMPARE(cancelled.count(), 1);
         window.open(PresencePrompt::Mode::fingerprint, "unlock Mail");
         QVERIFY(QTest::qWaitForWindowExposed(view));
         view->close();
         QCOMPARE(cancelled.count(), 2);
+    }
+
+    // After an unlock the typed password is nowhere in this process's memory, neither in UTF-16 (the
+    // field, the string read from it) nor in UTF-8 (the bytes handed to the check). Typing it, the
+    // field holds it, which shows that the search finds it.
+    void typedPasswordLeavesNoCopies()
+    {
+        QByteArray masked;
+        for (int i = 0; i < 14; ++i)
+            masked += char(('a' + QRandomGenerator::global()->bounded(26)) ^ Mask);
+        PresencePromptWindow window;
+        FakeFingerprintVerifier reader;
+        MaskedPasswordCheck check(masked);
+        QTemporaryDir dir;
+        FakeClock clock;
+        AttemptBackoff backoff(clock, dir.filePath("attempts.json"));
+        PromptAuthenticator authenticator(window, reader, check, backoff);
+        std::optional<Authenticator::Result> result;
+        authenticator.evaluate(Authenticator::Policy::deviceOwner, "unlock Firefox",
+                               [&](const Authenticator::Outcome& outcome) { result = outcome.result; });
+        QVERIFY(QTest::qWaitForWindowExposed(window.view()));
+        for (const char c : masked)
+            QTest::keyClick(window.view(), char(c ^ Mask));
+        QVERIFY(occurrences(masked, 2) > 0);
+        QTest::keyClick(window.view(), Qt::Key_Return);
+        QCOMPARE(result, Authenticator::Result::success);
+        QCoreApplication::processEvents();
+        QCOMPARE(occurrences(masked, 2), 0);
+        QCOMPARE(occurrences(masked, 1), 0);
     }
 };
 

@@ -1,8 +1,11 @@
+#include "auth/AttemptBackoff.h"
 #include "auth/PromptAuthenticator.h"
+#include "fakes/FakeClock.h"
 #include "fakes/FakeFingerprintVerifier.h"
 #include "fakes/FakePasswordVerifier.h"
 #include "fakes/FakePresencePrompt.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using Result = Authenticator::Result;
@@ -19,8 +22,19 @@ class TestPromptAuthenticator : public QObject
         FakePresencePrompt prompt;
         FakeFingerprintVerifier reader;
         FakePasswordVerifier passwords;
-        PromptAuthenticator authenticator{prompt, reader, passwords};
+        QTemporaryDir dir;
+        FakeClock clock;
+        AttemptBackoff backoff{clock, dir.filePath("attempts.json")};
+        PromptAuthenticator authenticator{prompt, reader, passwords, backoff};
         std::optional<Authenticator::Outcome> outcome;
+        QStringList failedAttempts;
+
+        Rig()
+        {
+            authenticator.onFailedAttempt = [this](const QString& reason, const QString& detail) {
+                failedAttempts << reason + ": " + detail;
+            };
+        }
 
         void evaluate(Policy policy)
         {
@@ -84,6 +98,10 @@ private slots:
                 QCOMPARE(rig.outcome->proof.isFresh(QDateTime::currentDateTimeUtc()),
                          result == int(Result::success));
             rig.authenticator.cancelPrompt(Result::appCancel);
+            // Each wrong password is reported; failures in a row across prompts are
+            // failedAttemptsBackOff's business.
+            QCOMPARE(rig.failedAttempts.size(), (typed.size() - typed.count("secret")) * (prompt + 1));
+            rig.backoff.recordSuccess();
         }
     }
 
@@ -95,6 +113,11 @@ private slots:
         rig.type("x", PasswordVerifier::Verdict::unavailable);
         QCOMPARE(rig.result(), Result::otherError);
         QCOMPARE(rig.outcome->description, QString("Authentication failure"));
+        // An account without a password is no failed guess.
+        rig.evaluate(Policy::deviceOwner);
+        rig.type("x", PasswordVerifier::Verdict::notSet);
+        QCOMPARE(rig.result(), Result::passwordNotSet);
+        QVERIFY(rig.failedAttempts.isEmpty());
 
         rig.evaluate(Policy::deviceOwner);
         rig.prompt.type("secret");
@@ -149,8 +172,75 @@ private slots:
         QTRY_COMPARE(rig.result(), Result::lockout);
         QCOMPARE(rig.reader.starts, starts);
         rig.evaluate(Policy::deviceOwner);
+        rig.clock.advance(AttemptBackoff::FirstDelaySeconds);
         rig.type("secret");
         QVERIFY(rig.authenticator.canUseFingerprint());
+    }
+
+    // Every wrong password and unknown finger is reported and counts towards the back-off: from the
+    // fifth in a row the prompt shows the wait, takes no input and keeps the reader off until it is
+    // over; a success resets it.
+    void failedAttemptsBackOff()
+    {
+        Rig rig;
+        rig.noMatches(2);
+        rig.authenticator.cancelPrompt(Result::appCancel);
+        rig.evaluate(Policy::deviceOwner);
+        for (const char* wrong : {"a", "b", "c"})
+            rig.type(wrong);
+        QCOMPARE(rig.result(), Result::passwordFailed);
+        QCOMPARE(rig.failedAttempts,
+                 QStringList(
+                     {"unlock Taxes: Fingerprint not recognized", "unlock Taxes: Fingerprint not recognized",
+                      "unlock Taxes: Wrong password", "unlock Taxes: Wrong password",
+                      "unlock Taxes: Wrong password — 5 failed attempts in a row, the next waits 30 s"}));
+
+        struct Step
+        {
+            Policy policy;
+            qint64 advance;
+            QString status;
+        };
+        const QList<Step> steps{
+            {Policy::deviceOwner, 0, "Try again in 30 seconds"},
+            {Policy::deviceOwner, 29, "Try again in 1 second"},
+            {Policy::deviceOwner, 1, "Enter your password to allow this."},
+        };
+        rig.evaluate(Policy::deviceOwner);
+        for (const Step& step : steps) {
+            rig.clock.advance(step.advance);
+            QCOMPARE(rig.prompt.status, step.status);
+            const bool waiting = step.status.startsWith("Try again");
+            QCOMPARE(rig.prompt.busy, waiting);
+            QCOMPARE(rig.prompt.statusIsError, waiting);
+            const qsizetype checked = rig.passwords.checked.size();
+            rig.prompt.type("typed while waiting");
+            QCOMPARE(rig.passwords.checked.size(), checked + (waiting ? 0 : 1));
+        }
+        // The sixth failure, in the same prompt: the wait doubles and shows at once.
+        rig.passwords.answer();
+        QCOMPARE(rig.prompt.status, "Try again in 60 seconds");
+        QVERIFY(rig.prompt.busy && rig.prompt.isOpen);
+
+        // A fingerprint prompt waits too, with the reader off, and starts it once the wait is over.
+        rig.authenticator.cancelPrompt(Result::appCancel);
+        const int starts = rig.reader.starts;
+        rig.evaluate(Policy::fingerprint);
+        QCOMPARE(rig.prompt.status, "Try again in 60 seconds");
+        QCOMPARE(rig.reader.starts, starts);
+        rig.clock.advance(60);
+        QCOMPARE(rig.prompt.status, "Place your finger on the reader");
+        QVERIFY(rig.reader.running && !rig.prompt.busy);
+        // An unknown finger now ends in a wait inside the prompt, then the reader resumes.
+        rig.reader.fail(Scan::noMatch);
+        QVERIFY(!rig.reader.running && rig.prompt.busy);
+        QCOMPARE(rig.prompt.status, "Try again in 2 minutes");
+        rig.clock.advance(120);
+        QVERIFY(rig.reader.running && !rig.outcome);
+        rig.reader.end(Result::success);
+        QCOMPARE(rig.result(), Result::success);
+        QCOMPARE(rig.backoff.failures(), 0);
+        QCOMPARE(rig.failedAttempts.size(), 7);
     }
 
     void fingerprintPromptAndOnePromptAtATime()

@@ -6,6 +6,8 @@
 
 // The Settings page's model over a real coordinator with fakes: every value read afresh, every
 // change stored, `changed` after each.
+using Result = Authenticator::Result;
+
 class TestSettingsModel : public QObject
 {
     Q_OBJECT
@@ -50,9 +52,12 @@ private slots:
         QVERIFY(!model.fingerprintAvailable());
         QCOMPARE(model.biometryName(), QString("Password"));
 
+        // Turning relocking off waits for proof.
+        rig.authenticator.script = {Result::success, Result::success};
         model.setRelockAppsOnFocusLoss(false);
+        QTRY_VERIFY(!model.relockAppsOnFocusLoss());
         model.setRelockOnSleepOrScreenLock(false);
-        QVERIFY(!model.relockAppsOnFocusLoss() && !rig.policy().settings().relockOnSleepOrScreenLock);
+        QTRY_VERIFY(!rig.policy().settings().relockOnSleepOrScreenLock);
         model.setAppearance("Dark"); // not a stored value: ignored
         QCOMPARE(model.appearance(), QString("system"));
         model.setAppearance("dark");

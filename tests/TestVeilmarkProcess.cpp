@@ -2,8 +2,13 @@
 #include "store/EventLog.h"
 #include "store/PolicySnapshot.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -66,6 +71,33 @@ private slots:
         QFile policy(home + "/.local/share/Veilmark/policies.json");
         return QDir().mkpath(home + "/.local/share/Veilmark") && policy.open(QIODevice::WriteOnly) &&
                policy.write(snapshot.encode()) > 0;
+    }
+
+    // The processes whose parent is `parent` and whose command line contains `argument`.
+    static QList<pid_t> children(qint64 parent, const QByteArray& argument)
+    {
+        QList<pid_t> found;
+        for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile stat("/proc/" + entry + "/stat"), cmdline("/proc/" + entry + "/cmdline");
+            if (!stat.open(QIODevice::ReadOnly) || !cmdline.open(QIODevice::ReadOnly))
+                continue;
+            // "pid (comm) state ppid ...": the name may hold anything, so fields count from its end.
+            const QByteArray fields = stat.readAll();
+            const QList<QByteArray> rest = fields.mid(fields.lastIndexOf(')') + 2).split(' ');
+            if (rest.value(1).toLongLong() == parent && cmdline.readAll().contains(argument))
+                found.append(entry.toInt());
+        }
+        return found;
+    }
+
+    // Gone, or ended and waiting for its (new) parent to collect it.
+    static bool ended(pid_t pid)
+    {
+        QFile stat(QString("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return true;
+        const QByteArray fields = stat.readAll();
+        return fields.mid(fields.lastIndexOf(')') + 2, 1) == "Z";
     }
 
     static QString run(const QString& program, const QStringList& arguments)
@@ -163,6 +195,232 @@ private slots:
         AccessControlLock::unlockAndVerify(home + "/Marker");
         logo.kill();
         logo.waitForFinished();
+    }
+
+    // Whatever ends Veilmark, nothing it had unlocked stays open: its quit path relocks, and any
+    // other end (a SIGKILL, Qt's exit when the X server dies) is relocked by the guardian, which
+    // records why. The guardian never outlives Veilmark's end, and after a clean quit it does
+    // nothing. Veilmark is stopped while an entry and (but for the quit, which relocks what it stored
+    // as unlocked) a folder are opened, as they would be if unlocked at that moment, and ended before
+    // it can react.
+    void everyEndLeavesEverythingLocked_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("guardianRecords");
+        QTest::newRow("SIGTERM") << "term"
+                                 << "";
+        QTest::newRow("SIGKILL") << "kill"
+                                 << "Veilmark was killed or crashed — relocked Vault, Edit";
+        QTest::newRow("X server killed") << "x"
+                                         << "Veilmark exited without its quit path";
+    }
+
+    void everyEndLeavesEverythingLocked()
+    {
+        QFETCH(QString, end);
+        QFETCH(QString, guardianRecords);
+        const QString home = m_root.filePath("home-end-" + end);
+        const QString folder = home + "/Vault";
+        const QString entry = home + "/.local/share/applications/vmedit.desktop";
+        QVERIFY(QDir().mkpath(folder) && QDir().mkpath(home + "/.local/share/applications"));
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write("[Desktop Entry]\nType=Application\nName=Edit\nExec=true\n"));
+        file.close();
+        PolicySnapshot snapshot;
+        snapshot.apps = {{"vmedit", "Edit", entry, true, true}};
+        snapshot.folders = {{QUuid::createUuid(), folder, "Vault", true, false, 10}};
+        QVERIFY(writePolicy(home, snapshot));
+
+        // A display of its own, for the row that kills it.
+        QProcess server;
+        QProcessEnvironment env = environment(home);
+        if (end == "x") {
+            server.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
+            QVERIFY(server.waitForReadyRead(10000));
+            env.insert("DISPLAY", ":" + QString::fromUtf8(server.readAll()).trimmed());
+        }
+        QProcess veilmark;
+        veilmark.setProcessEnvironment(env);
+        veilmark.setProcessChannelMode(QProcess::ForwardedChannels);
+        veilmark.start(VEILMARK_BINARY, {"--background"});
+        QTRY_VERIFY_WITH_TIMEOUT(!events(home).isEmpty(), 15000);
+        const pid_t pid = static_cast<pid_t>(veilmark.processId());
+        const QList<pid_t> guardians = children(pid, "--guardian");
+        QCOMPARE(guardians.size(), 1);
+        QVERIFY(!AccessControlLock::isAccessible(folder) && !AccessControlLock::isAccessible(entry));
+
+        ::kill(pid, SIGSTOP);
+        QVERIFY(!AccessControlLock::unlockAndVerify(entry));
+        QVERIFY(end == "term" || !AccessControlLock::unlockAndVerify(folder));
+        if (end == "kill") {
+            // The guardian outlives what ends Veilmark's whole group (here: a SIGTERM sent to it too).
+            ::kill(guardians.first(), SIGTERM);
+            ::kill(pid, SIGKILL);
+        } else {
+            if (end == "x") {
+                server.kill();
+                QVERIFY(server.waitForFinished(10000));
+            } else {
+                ::kill(pid, SIGTERM);
+            }
+            ::kill(pid, SIGCONT);
+        }
+        QVERIFY(veilmark.waitForFinished(15000));
+        const bool clean = veilmark.exitStatus() == QProcess::NormalExit && veilmark.exitCode() == 0;
+        QCOMPARE(clean, end == "term");
+        QTRY_VERIFY_WITH_TIMEOUT(ended(guardians.first()), 5000);
+        QVERIFY(!AccessControlLock::isAccessible(folder));
+        QVERIFY(!AccessControlLock::isAccessible(entry));
+
+        QStringList recorded;
+        for (const LogEvent& event : events(home)) {
+            if (event.subject == "Relocked by the guardian")
+                recorded.append(event.detail);
+        }
+        QCOMPARE(recorded.size(), guardianRecords.isEmpty() ? 0 : 1);
+        if (!guardianRecords.isEmpty())
+            QVERIFY2(recorded.first().startsWith(guardianRecords), qPrintable(recorded.first()));
+        AccessControlLock::unlockAndVerify(folder);
+    }
+
+    // A process that owns Veilmark's name without answering as Veilmark does neither stops it nor
+    // makes it end quietly: it says so and protects without the name.
+    void foreignNameOwnerIsReported()
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "squatter");
+        QVERIFY(bus.interface()->registerService("org.veilmark.Veilmark").value() ==
+                QDBusConnectionInterface::ServiceRegistered);
+        const QString home = m_root.filePath("home-squatted");
+        PolicySnapshot snapshot;
+        QVERIFY(QDir().mkpath(home + "/Marker"));
+        snapshot.folders = {{QUuid::createUuid(), home + "/Marker", "Marker", true, false, 10}};
+        QVERIFY(writePolicy(home, snapshot));
+
+        QProcess veilmark;
+        veilmark.setProcessEnvironment(environment(home));
+        veilmark.start(VEILMARK_BINARY, {"--background"});
+        QTRY_VERIFY_WITH_TIMEOUT(events(home).size() == 2, 15000);
+        QCOMPARE(veilmark.state(), QProcess::Running);
+        QVERIFY(!AccessControlLock::isAccessible(home + "/Marker"));
+        const QString said = QString::fromUtf8(veilmark.readAllStandardError());
+        QVERIFY2(said.contains("org.veilmark.Veilmark belongs to another process (pid " +
+                               QString::number(QCoreApplication::applicationPid())),
+                 qPrintable(said));
+        const QList<LogEvent> logged = events(home);
+        QVERIFY(std::any_of(logged.cbegin(), logged.cend(), [](const LogEvent& event) {
+            return event.subject == "Running without the single-instance name";
+        }));
+
+        ::kill(static_cast<pid_t>(veilmark.processId()), SIGTERM);
+        QVERIFY(veilmark.waitForFinished(15000));
+        QCOMPARE(veilmark.exitCode(), 0);
+        bus.interface()->unregisterService("org.veilmark.Veilmark");
+        QDBusConnection::disconnectFromBus("squatter");
+        AccessControlLock::unlockAndVerify(home + "/Marker");
+    }
+
+    // On the real program with its window open behind: two protected terminals, each hidden at
+    // start. The shield keeps the keyboard (on its prompt, even once the window manager has finished
+    // hiding the terminal and hands the focus on; on itself once the prompt is cancelled, where
+    // Return opens the prompt again), nothing typed reaches a terminal, and a terminal whose shield
+    // gave way to another one's gets its shield again when it comes forward.
+    void shieldKeepsTheKeyboardAndFollowsEachApplication()
+    {
+        const QString home = m_root.filePath("home-shield");
+        QVERIFY(QDir().mkpath(home + "/.local/share/applications") && QDir().mkpath(home + "/Marker"));
+        PolicySnapshot snapshot;
+        QMap<QString, QProcess*> terminals;
+        for (const QString& name : {QString("vmterma"), QString("vmtermb")}) {
+            const QString entry = home + "/.local/share/applications/" + name + ".desktop";
+            QFile file(entry);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[Desktop Entry]\nType=Application\nName=" + name.toUtf8() +
+                       "\nExec=xterm\nStartupWMClass=" + name.toUtf8() + "\n");
+            file.close();
+            snapshot.apps.append({name, name, entry, true, true});
+            auto* terminal = new QProcess(this);
+            terminal->start("xterm", {"-class", name, "-e", "sh", "-c", "cat > " + home + "/typed-" + name});
+            terminals.insert(name, terminal);
+        }
+        snapshot.folders = {{QUuid::createUuid(), home + "/Marker", "Marker", true, false, 10}};
+        QVERIFY(writePolicy(home, snapshot));
+        const auto cleanup = qScopeGuard([&] {
+            for (QProcess* terminal : std::as_const(terminals)) {
+                terminal->kill();
+                terminal->waitForFinished();
+            }
+            for (const ProtectedApp& app : std::as_const(snapshot.apps))
+                AccessControlLock::unlockAndVerify(app.appPath);
+            AccessControlLock::unlockAndVerify(home + "/Marker");
+        });
+        QMap<QString, QString> windows;
+        for (const QString& name : terminals.keys())
+            QTRY_VERIFY_WITH_TIMEOUT(!(windows[name] = run("xdotool", {"search", "--class", name})).isEmpty(),
+                                     10000);
+
+        // Veilmark's unmanaged windows on screen: "shield" (a whole screen) or "prompt", by X id.
+        const auto shown = [] {
+            QMap<QString, QString> found;
+            for (const QString& id :
+                 run("xdotool", {"search", "--onlyvisible", "--name", "^Veilmark$"}).split('\n')) {
+                const QString info = run("xwininfo", {"-id", id});
+                if (!id.isEmpty() && info.contains("Override Redirect State: yes"))
+                    found.insert(QString::number(id.toULong()),
+                                 info.contains(QRegularExpression("Width: (1\\d\\d\\d|[2-9]\\d\\d\\d)"))
+                                     ? "shield"
+                                     : "prompt");
+            }
+            return found;
+        };
+        const auto focused = [&] {
+            return shown().value(QString::number(run("xdotool", {"getwindowfocus"}).toULong()), "elsewhere");
+        };
+        const auto keys = [](const QString& key) { run("xdotool", {"key", key}); };
+
+        QProcess veilmark;
+        veilmark.setProcessEnvironment(environment(home));
+        veilmark.setProcessChannelMode(QProcess::ForwardedChannels);
+        veilmark.start(VEILMARK_BINARY, {}); // its main window open: somewhere for focus to go
+        QTRY_VERIFY_WITH_TIMEOUT(!events(home).isEmpty(), 15000);
+
+        run("xdotool", {"windowactivate", windows["vmterma"]});
+        QTRY_VERIFY_WITH_TIMEOUT(shown().values().contains("prompt"), 10000);
+        QTest::qWait(800); // the window manager has finished hiding the terminal by now
+        QCOMPARE(focused(), QString("prompt"));
+        keys("Escape");
+        QTest::qWait(1000);
+        qDebug() << "DBG" << shown() << run("xdotool", {"getwindowfocus"}) << run("xdotool", {"getwindowfocus", "-f"}) << run("xprop", {"-root", "_NET_ACTIVE_WINDOW"});
+        QTRY_COMPARE_WITH_TIMEOUT(focused(), QString("shield"), 5000);
+        run("xdotool", {"type", "secret"});
+        keys("Return");
+        QTRY_COMPARE_WITH_TIMEOUT(focused(), QString("prompt"), 5000);
+        keys("Escape");
+        QTRY_COMPARE_WITH_TIMEOUT(focused(), QString("shield"), 5000);
+
+        // The second terminal takes the shield over; cancelled, the first one's comes back for it.
+        run("xdotool", {"windowactivate", windows["vmtermb"]});
+        QTRY_COMPARE_WITH_TIMEOUT(focused(), QString("prompt"), 10000);
+        keys("Escape");
+        QTRY_COMPARE_WITH_TIMEOUT(focused(), QString("shield"), 5000);
+        keys("Escape");
+        QTRY_VERIFY_WITH_TIMEOUT(shown().isEmpty(), 5000);
+        run("xdotool", {"windowactivate", windows["vmterma"]});
+        QTRY_COMPARE_WITH_TIMEOUT(focused(), QString("prompt"), 10000);
+        keys("Escape");
+        QTRY_COMPARE_WITH_TIMEOUT(focused(), QString("shield"), 5000);
+        keys("Escape");
+        QTRY_VERIFY_WITH_TIMEOUT(shown().isEmpty(), 5000);
+
+        QStringList cancelled;
+        for (const LogEvent& event : events(home))
+            if (event.detail == "Unlock cancelled")
+                cancelled.prepend(event.subject);
+        QCOMPARE(cancelled, QStringList({"vmtermb", "vmterma"}));
+        for (const QString& name : terminals.keys())
+            QCOMPARE(QFileInfo(home + "/typed-" + name).size(), 0);
+        ::kill(static_cast<pid_t>(veilmark.processId()), SIGTERM);
+        QVERIFY(veilmark.waitForFinished(15000));
     }
 };
 

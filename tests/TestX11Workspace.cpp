@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,6 +36,7 @@ const int WaitMs = 10000;
 const QString Veilmark = QStringLiteral("org.veilmark.Veilmark");
 const QString Term = QStringLiteral("org.example.Term");
 const QString Launched = QStringLiteral("org.example.Launched");
+const QString ByProgram = QStringLiteral("org.example.ByProgram");
 const QStringList TermCommand{"xterm", "-class", "VmTestTerm", "-e", "sleep", "600"};
 
 bool writeFile(const QString& path, const QByteArray& content)
@@ -170,7 +172,16 @@ class TestX11Workspace : public QObject
         (void)QTest::qWaitFor([&] { return m_events.contains(launch); }, WaitMs);
         return launch;
     }
+    QString program() const { return m_home.filePath("vmprogram"); }
+    QString appImage() const { return m_home.filePath("Foo.AppImage"); }
     QString entryPath(const QString& id) const { return m_home.filePath("applications/" + id + ".desktop"); }
+    void setClass(xcb_window_t window, const QByteArray& name)
+    {
+        const QByteArray data = name + '\0' + name + '\0';
+        xcb_change_property(m_x, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                            uint32_t(data.size()), data.constData());
+        xcb_flush(m_x);
+    }
 
 private slots:
     void initTestCase()
@@ -218,9 +229,17 @@ private slots:
              entry("Shadowed (system)", "xlogo -name VmShadowSys", "StartupWMClass=VmShadowSys\n")},
             {home + "vmhidden.desktop", entry("Hidden", "xlogo -name vmhidden", "Hidden=true\n")},
             {system + "vmhidden.desktop", entry("Hidden", "xlogo -name vmhidden")},
-            {home + "vmlink.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org\n"}};
+            {home + "vmlink.desktop", "[Desktop Entry]\nType=Link\nName=Link\nURL=https://example.org\n"},
+            // Known only by the program that runs: a copy of xterm of its own, and an AppImage.
+            {home + "org.example.ByProgram.desktop",
+             entry("By program", "vmprogram -e sleep 600", "TryExec=" + QFile::encodeName(program()) + "\n")},
+            {home + "org.example.Image.desktop", entry("Image", QFile::encodeName(appImage()) + " --flag")},
+            {appImage(), "not run: the process names it"}};
         for (const auto& [path, content] : files)
             QVERIFY(writeFile(path, content));
+        QVERIFY(QFile::copy(QStandardPaths::findExecutable("xterm"), program()));
+        for (const QString& executable : {program(), appImage()})
+            QVERIFY(QFile::setPermissions(executable, QFile::ReadOwner | QFile::ExeOwner));
 
         m_x = xcb_connect(nullptr, nullptr);
         QVERIFY2(!xcb_connection_has_error(m_x), "no X display: run through xvfb-session.sh");
@@ -255,6 +274,8 @@ private slots:
     void desktopEntries()
     {
         DesktopEntryIndex index;
+        // As Veilmark does before it locks an entry.
+        index.keepIdentity(entryPath(Term));
         QFile file(entryPath(Term));
         const QFile::Permissions permissions = file.permissions();
         const auto unlock = qScopeGuard([&] { file.setPermissions(permissions); });
@@ -263,10 +284,20 @@ private slots:
         index.reload();
         QCOMPARE(index.find(Term)->startupWMClass, QString("VmTestTerm"));
         QCOMPARE(index.icon(entryPath(Term)).pixelColor(24, 24), QColor(Qt::red));
-        // Never read before: the ID is known, nothing else.
-        const DesktopEntryIndex fresh;
-        QCOMPARE(fresh.find(Term)->path, entryPath(Term));
-        QVERIFY(fresh.find(Term)->startupWMClass.isEmpty());
+        // After a restart, what was kept stands in for the locked entry; never kept, only the ID is
+        // known. A kept file that cannot be read is moved aside, not trusted.
+        QFile launched(entryPath(Launched));
+        QVERIFY(launched.setPermissions(QFile::ReadGroup));
+        DesktopEntryIndex fresh;
+        launched.setPermissions(permissions);
+        QCOMPARE(fresh.find(Term)->startupWMClass, QString("VmTestTerm"));
+        QCOMPARE(fresh.icon(entryPath(Term)).pixelColor(24, 24), QColor(Qt::red));
+        QCOMPARE(fresh.find(Launched)->path, entryPath(Launched));
+        QVERIFY(fresh.find(Launched)->exec.isEmpty());
+        const QString kept = m_home.filePath("Veilmark/entry-identities.json");
+        QVERIFY(writeFile(kept, "{ broken"));
+        QVERIFY(DesktopEntryIndex().find(Term)->startupWMClass.isEmpty());
+        QVERIFY(!QFile::exists(kept));
         QCOMPARE(DesktopEntryIndex::idForPath("/elsewhere/org.example.App.desktop"),
                  QString("org.example.App"));
         // An icon from the theme, of an entry in a subdirectory.
@@ -308,6 +339,12 @@ private slots:
                            "GIO_LAUNCHED_DESKTOP_FILE_PID=1"} +
                    launchedTerm
             << QString();
+        QTest::newRow("executable named by TryExec")
+            << QStringList{program(), "-class", "VmAnyClass", "-e", "sleep", "600"} << ByProgram;
+        QTest::newRow("AppImage it runs from")
+            << QStringList{"env", "APPIMAGE=" + appImage(), "xterm", "-class", "VmImage", "-e", "sleep",
+                           "600"}
+            << "org.example.Image";
         QTest::newRow("entry shadowed by the home directory's") << xlogo("VmShadowSys") << QString();
         QTest::newRow("entry hidden by the home directory") << xlogo("vmhidden") << QString();
         QTest::newRow("link entry") << QStringList{"WM_CLASS=vmlink"} << QString();
@@ -398,6 +435,22 @@ private slots:
         QCOMPARE(workspace.runningApplications(), QStringList());
         expected << barrier(); // which the window manager may then activate
         QCOMPARE(m_events.mid(0, expected.size()).join(", "), expected.join(", "));
+    }
+
+    // A window whose class changes after it appeared belongs to the application it names now; in
+    // front, it brings that one forward.
+    void resolvesAgainWhenTheClassChanges()
+    {
+        X11Workspace workspace;
+        record(workspace);
+        QStringList expected;
+        createWindow({"WM_CLASS=VmNothing"});
+        QVERIFY(activate(m_ownWindows.last()));
+        setClass(m_ownWindows.last(), "VmTestTerm");
+        EXPECT_EVENTS("launch " + Term << "activate " + Term);
+        setClass(m_ownWindows.last(), "vmlogo");
+        EXPECT_EVENTS("launch vmlogo"
+                      << "terminate " + Term << "activate vmlogo");
     }
 
     // hide, unhide, activate and icon, on three windows of one application and one of another.

@@ -1,5 +1,6 @@
 #include "AppState.h"
 
+#include "ProtectionChanges.h"
 #include "app/Appearance.h"
 #include "app/LoginItems.h"
 #include "app/SystemEvents.h"
@@ -29,12 +30,21 @@ AppState::AppState(const PlatformServices& platform, QObject* parent)
                                                         platform.workspace, platform.installedApps))
     , m_folderEngine(std::make_unique<FolderProtectionEngine>(*m_policy, *m_auth, *m_sessions, *m_log,
                                                               platform.homePath, platform.dataDirectory))
+    , m_changes(
+          std::make_unique<ProtectionChanges>(*m_policy, *m_auth, *m_log, *m_appEngine, *m_folderEngine))
 {
     connect(&platform.appearance, &Appearance::desktopPreferenceChanged, this, [this] {
         if (m_policy->settings().appearance == AppearanceMode::system)
             applyAppearance();
     });
     connect(m_policy.get(), &PolicyStore::saveErrorChanged, this, &AppState::policySaveErrorChanged);
+    // Each wrong password and unknown finger, not only each failed prompt, leaves a trace.
+    connect(m_auth.get(), &AuthenticationService::attemptFailed, this,
+            [this](const QString& reason, const QString& detail) {
+                const QString subject =
+                    reason.isEmpty() ? QStringLiteral("Veilmark") : reason.at(0).toUpper() + reason.mid(1);
+                m_log->record(LogEventKind::appAuthFailed, subject, detail);
+            });
     updateStorageNotice();
 }
 

@@ -14,6 +14,7 @@ class FolderProtectionEngine;
 class KeychainService;
 class OverlayManager;
 class PolicyStore;
+class ProtectionChanges;
 class SessionManager;
 
 // The one coordinator of the process: it builds every long-lived service, starts protection
@@ -35,6 +36,8 @@ public:
     AppProtectionEngine* appEngine() const { return m_appEngine.get(); }
     FolderProtectionEngine* folderEngine() const { return m_folderEngine.get(); }
     KeychainService* keychain() const { return m_keychain.get(); }
+    // The only way the views weaken protection: each change asks for proof first.
+    ProtectionChanges* changes() const { return m_changes.get(); }
     // Whether applications can be watched and hidden in this session; fixed for its life.
     bool appProtectionSupported() const { return m_appProtectionSupported; }
     // Whether Veilmark's windows draw dark: the stored appearance, or the desktop's preference.
@@ -79,4 +82,5 @@ private:
     std::unique_ptr<OverlayManager> m_overlay;
     std::unique_ptr<AppProtectionEngine> m_appEngine;
     std::unique_ptr<FolderProtectionEngine> m_folderEngine;
+    std::unique_ptr<ProtectionChanges> m_changes;
 };

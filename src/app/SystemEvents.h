@@ -3,8 +3,9 @@
 #include <QObject>
 
 // The three moments at which everything must relock: the computer going to sleep, the user
-// session being switched away, and the screen locking. Signals arrive on the main thread; a
-// handler that relocks synchronously is done before the computer is allowed to sleep.
+// session being switched away, and the screen locking; and the end of the session (the computer
+// shutting down, the session being removed), on which Veilmark quits, relocking everything. Signals arrive on
+// the main thread; a handler that relocks synchronously is done before the computer is allowed to sleep.
 class SystemEvents : public QObject
 {
     Q_OBJECT
@@ -19,4 +20,5 @@ signals:
     void goingToSleep();
     void sessionSwitched();
     void screenLocked();
+    void sessionEnding();
 };

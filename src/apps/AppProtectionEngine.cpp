@@ -71,13 +71,17 @@ void AppProtectionEngine::handleLaunchOrActivate(const QString& bundleID)
     const std::optional<ProtectedApp> app = m_policy.enabledApp(bundleID);
     if (!app || m_sessions.isAppUnlocked(bundleID))
         return;
-    if (m_authInProgress.contains(bundleID)) {
-        // Brought forward again while its shield is up (task bar, alt-tab): it must not get the
-        // keyboard, so it goes back behind the shield.
+    const bool shieldUp = !m_shielded.isEmpty() && m_overlay.isShown();
+    if (shieldUp && (m_shielded == bundleID || m_shieldPromptOpen)) {
+        // Brought forward while a shield is up (task bar, alt-tab, a window of its own): it must not
+        // get the keyboard, so it goes back behind the shield. Another application waits hidden
+        // while a prompt is open; brought forward after that, it gets its own shield.
         m_workspace.hide(bundleID);
         m_overlay.activate();
         return;
     }
+    // A shield left up with its prompt closed gives way: the application it was for stays hidden,
+    // and shows its own shield again when it is brought forward.
     presentShield(*app);
 }
 
@@ -85,7 +89,7 @@ void AppProtectionEngine::handleDeactivate(const QString& bundleID)
 {
     const std::optional<ProtectedApp> app = m_policy.enabledApp(bundleID);
     if (!app || !m_sessions.isAppUnlocked(bundleID) || !app->relockOnFocusLoss ||
-        !m_policy.settings().relockAppsOnFocusLoss || m_authInProgress.contains(bundleID))
+        !m_policy.settings().relockAppsOnFocusLoss || m_shielded == bundleID)
         return;
     m_sessions.removeUnlockedApp(bundleID);
     m_workspace.hide(bundleID);
@@ -104,7 +108,8 @@ void AppProtectionEngine::handleTerminate(const QString& bundleID)
 
 void AppProtectionEngine::presentShield(const ProtectedApp& app)
 {
-    m_authInProgress.insert(app.bundleID);
+    m_shielded = app.bundleID;
+    m_shieldPromptOpen = false;
     m_workspace.hide(app.bundleID);
     QImage icon = m_workspace.icon(app.bundleID);
     if (icon.isNull())
@@ -130,8 +135,9 @@ void AppProtectionEngine::presentShield(const ProtectedApp& app)
 
 void AppProtectionEngine::authenticateFromShield(const ProtectedApp& app, bool preferPassword)
 {
-    if (m_auth.isAuthenticating())
+    if (m_auth.isAuthenticating() || m_shielded != app.bundleID)
         return;
+    m_shieldPromptOpen = true;
     m_overlay.model().setStatus(QStringLiteral("Authenticating…"), true, false);
     QPointer<AppProtectionEngine> self(this);
     m_auth.authenticate(QStringLiteral("unlock ") + app.name, preferPassword,
@@ -143,11 +149,14 @@ void AppProtectionEngine::authenticateFromShield(const ProtectedApp& app, bool p
 
 void AppProtectionEngine::finishShieldUnlock(const ProtectedApp& app, bool authenticated)
 {
+    m_shieldPromptOpen = false;
     if (authenticated) {
         m_sessions.insertUnlockedApp(app.bundleID);
-        m_authInProgress.remove(app.bundleID);
         unlockBundle(app);
-        m_overlay.hide();
+        if (m_shielded == app.bundleID) {
+            m_shielded.clear();
+            m_overlay.hide();
+        }
         m_workspace.unhide(app.bundleID);
         m_workspace.activate(app.bundleID);
         m_log.record(LogEventKind::appUnlocked, app.name, QString());
@@ -159,11 +168,16 @@ void AppProtectionEngine::finishShieldUnlock(const ProtectedApp& app, bool authe
     } else {
         m_overlay.model().setStatus(m_overlay.idleStatus(), false, false);
     }
+    // The prompt's window is gone and took the focus with it: the keyboard goes back to the shield,
+    // where Return opens the prompt again and Escape cancels.
+    m_overlay.activate();
 }
 
 void AppProtectionEngine::cancelShield(const ProtectedApp& app)
 {
-    m_authInProgress.remove(app.bundleID);
+    if (m_shielded != app.bundleID)
+        return;
+    m_shielded.clear();
     m_overlay.hide();
     m_log.record(LogEventKind::appRelocked, app.name, QStringLiteral("Unlock cancelled"));
 }
@@ -173,6 +187,8 @@ void AppProtectionEngine::lockBundle(const ProtectedApp& app)
     // Veilmark itself in the list (only by editing the file) must not lock the user out of it.
     if (app.bundleID == OwnBundleID || isSystemLocation(app.appPath))
         return;
+    // Read before the lock takes the entry away: after a restart its windows must still be known.
+    m_installed.keepIdentity(app.appPath);
     if (const std::optional<QString> error = AccessControlLock::lockAndVerify(app.appPath))
         m_log.record(LogEventKind::error, QStringLiteral("App lock failed"),
                      app.name + QStringLiteral(": ") + *error);
@@ -185,6 +201,8 @@ void AppProtectionEngine::unlockBundle(const ProtectedApp& app)
     if (const std::optional<QString> error = AccessControlLock::unlockAndVerify(app.appPath))
         m_log.record(LogEventKind::error, QStringLiteral("App unlock failed"),
                      app.name + QStringLiteral(": ") + *error);
+    else
+        m_installed.keepIdentity(app.appPath);
 }
 
 void AppProtectionEngine::lockApp(const ProtectedApp& app)

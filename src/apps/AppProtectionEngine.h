@@ -66,6 +66,8 @@ private:
     EventLog& m_log;
     Workspace& m_workspace;
     InstalledApps& m_installed;
-    QSet<QString> m_authInProgress;
+    // The application the shield is up for (one shield at a time), and whether its prompt is open.
+    QString m_shielded;
+    bool m_shieldPromptOpen = false;
     bool m_started = false;
 };

@@ -29,4 +29,8 @@ public:
     virtual QImage icon(const QString& path) = 0;
     // Starts the application of the entry at `path`; does not wait for it.
     virtual void launch(const QString& path) = 0;
+    // Keeps what tells the entry's windows apart (the class its windows announce, its program, name
+    // and icon) where it stays readable while the entry is locked, also across a restart. Called
+    // while the entry is readable; an entry that cannot be read keeps what was kept before.
+    virtual void keepIdentity(const QString& path) = 0;
 };

@@ -12,7 +12,16 @@ AuthenticationService::AuthenticationService(Authenticator& authenticator, Keych
     : QObject(parent)
     , m_authenticator(authenticator)
     , m_keychain(keychain)
-{}
+{
+    m_authenticator.onFailedAttempt = [this](const QString& reason, const QString& detail) {
+        emit attemptFailed(reason, detail);
+    };
+}
+
+AuthenticationService::~AuthenticationService()
+{
+    m_authenticator.onFailedAttempt = nullptr;
+}
 
 void AuthenticationService::authenticate(const QString& reason, bool preferPassword,
                                          std::function<void(bool)> done)

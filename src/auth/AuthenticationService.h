@@ -19,6 +19,7 @@ class AuthenticationService : public QObject
 
 public:
     AuthenticationService(Authenticator& authenticator, KeychainService& keychain, QObject* parent = nullptr);
+    ~AuthenticationService() override;
 
     // Calls `done` with true on success; false for failure, cancellation, and at once when another
     // authentication is still running. `done` is not called if the service is destroyed first.
@@ -33,6 +34,12 @@ public:
     QString biometryName() const;
 
     static QString message(const Authenticator::Outcome& outcome);
+
+signals:
+    // One failed attempt inside a prompt (a wrong password, an unknown finger): `reason` is the
+    // prompt's ("unlock Firefox"), `detail` what failed. The failed prompt as a whole is reported
+    // by whoever asked, through done(false).
+    void attemptFailed(const QString& reason, const QString& detail);
 
 private:
     void handleFirstOutcome(const Authenticator::Outcome& outcome, const QString& reason,

@@ -45,6 +45,10 @@ public:
 
     virtual ~Authenticator() = default;
 
+    // Runs for every failed attempt inside a prompt (a wrong password, an unknown finger), with the
+    // prompt's reason and what failed; set by the one front end that reports them.
+    std::function<void(const QString& reason, const QString& detail)> onFailedAttempt;
+
     // Whether the fingerprint-only policy can be evaluated now: a reader is present and the user
     // has enrolled prints.
     virtual bool canUseFingerprint() = 0;

@@ -17,6 +17,8 @@ public:
         rejected,
         // The check itself failed; says nothing about the password.
         unavailable,
+        // The account has no password: the check would pass whatever was typed.
+        notSet,
     };
 
     struct Result

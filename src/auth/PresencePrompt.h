@@ -21,12 +21,14 @@ public:
 
     virtual void open(Mode mode, const QString& reason) = 0;
     virtual void setStatus(const QString& text, bool isError) = 0;
-    // While a password is checked the field and the buttons are disabled.
+    // While a password is checked, or while failed attempts make the user wait, the field and the
+    // buttons but Cancel are disabled.
     virtual void setBusy(bool busy) = 0;
     virtual void close() = 0;
 
 signals:
-    // The receiver wipes the bytes once it is done with them.
+    // The bytes are wiped as soon as the receivers return: a receiver that needs them later
+    // copies them (deeply) and wipes its copy.
     void passwordSubmitted(QByteArray password);
     void fallbackRequested();
     void cancelled();

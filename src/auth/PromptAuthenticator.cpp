@@ -1,5 +1,7 @@
 #include "auth/PromptAuthenticator.h"
 
+#include "auth/AttemptBackoff.h"
+#include "auth/Clock.h"
 #include "auth/FingerprintVerifier.h"
 #include "auth/PasswordVerifier.h"
 #include "auth/PresencePrompt.h"
@@ -9,14 +11,26 @@
 
 namespace {
 const QString LockoutText = QStringLiteral("Too many failed fingerprint attempts");
+const QString FingerprintPrompt = QStringLiteral("Place your finger on the reader");
+const QString PasswordPrompt = QStringLiteral("Enter your password to allow this.");
+
+// When the shown wait ("2 minutes", "45 seconds") next changes, counted from now.
+qint64 secondsUntilWaitTextChanges(qint64 seconds)
+{
+    if (seconds <= 60)
+        return 1;
+    const qint64 minutes = (seconds + 59) / 60;
+    return seconds - (minutes - 1) * 60;
 }
+} // namespace
 
 PromptAuthenticator::PromptAuthenticator(PresencePrompt& prompt, FingerprintVerifier& fingerprint,
-                                         PasswordVerifier& password, QObject* parent)
+                                         PasswordVerifier& password, AttemptBackoff& backoff, QObject* parent)
     : QObject(parent)
     , m_prompt(prompt)
     , m_fingerprint(fingerprint)
     , m_password(password)
+    , m_backoff(backoff)
 {
     connect(&m_prompt, &PresencePrompt::passwordSubmitted, this, &PromptAuthenticator::onPasswordSubmitted);
     connect(&m_prompt, &PresencePrompt::fallbackRequested, this, &PromptAuthenticator::onFallbackRequested);
@@ -53,13 +67,14 @@ void PromptAuthenticator::evaluate(Policy policy, const QString& reason, std::fu
     }
     m_done = std::move(done);
     m_policy = policy;
+    m_reason = reason;
     m_failedPasswords = 0;
     m_noMatches = 0;
     m_checkingPassword = false;
     ++m_generation;
     if (policy == Policy::fingerprint) {
         m_prompt.open(PresencePrompt::Mode::fingerprint, reason);
-        m_prompt.setStatus(QStringLiteral("Place your finger on the reader"), false);
+        m_prompt.setStatus(FingerprintPrompt, false);
         if (isFingerprintLockedOut()) {
             const quint64 generation = m_generation;
             QTimer::singleShot(0, this, [this, generation] {
@@ -68,11 +83,60 @@ void PromptAuthenticator::evaluate(Policy policy, const QString& reason, std::fu
             });
             return;
         }
-        m_fingerprint.start();
+        if (!waitIfBackingOff())
+            m_fingerprint.start();
     } else {
         m_prompt.open(PresencePrompt::Mode::password, reason);
-        m_prompt.setStatus(QStringLiteral("Enter your password to allow this."), false);
+        m_prompt.setStatus(PasswordPrompt, false);
+        waitIfBackingOff();
     }
+}
+
+bool PromptAuthenticator::waitIfBackingOff()
+{
+    const qint64 seconds = m_backoff.secondsRemaining();
+    if (seconds == 0) {
+        m_waitAlarm.reset();
+        return false;
+    }
+    m_prompt.setBusy(true);
+    m_prompt.setStatus(AttemptBackoff::waitText(seconds), true);
+    Clock& clock = m_backoff.clock();
+    const quint64 generation = m_generation;
+    m_waitAlarm = clock.alarmAt(clock.now().addSecs(secondsUntilWaitTextChanges(seconds)),
+                                [self = this, generation] { self->onWaitAlarm(generation); });
+    return true;
+}
+
+void PromptAuthenticator::onWaitAlarm(quint64 generation)
+{
+    // May destroy the alarm that called it: nothing of the alarm's is used after this point.
+    if (generation == m_generation && isPromptOpen() && !waitIfBackingOff())
+        resumeAfterWait();
+}
+
+void PromptAuthenticator::resumeAfterWait()
+{
+    m_prompt.setBusy(false);
+    if (m_policy == Policy::fingerprint) {
+        m_prompt.setStatus(FingerprintPrompt, false);
+        m_fingerprint.start();
+    } else {
+        m_prompt.setStatus(PasswordPrompt, false);
+    }
+}
+
+void PromptAuthenticator::recordFailure(const QString& detail)
+{
+    m_backoff.recordFailure();
+    const qint64 wait = m_backoff.secondsRemaining();
+    const QString text = wait == 0
+                             ? detail
+                             : detail + QStringLiteral(" — %1 failed attempts in a row, the next waits %2 s")
+                                            .arg(m_backoff.failures())
+                                            .arg(wait);
+    if (onFailedAttempt)
+        onFailedAttempt(m_reason, text);
 }
 
 void PromptAuthenticator::cancelPrompt(Result result)
@@ -86,16 +150,16 @@ void PromptAuthenticator::cancelPrompt(Result result)
 
 void PromptAuthenticator::onPasswordSubmitted(QByteArray password)
 {
-    if (!isPromptOpen() || m_policy != Policy::deviceOwner || m_checkingPassword) {
-        password.fill('\0');
+    // The sender wipes its bytes when this returns; the check gets a copy of its own, which it wipes.
+    if (!isPromptOpen() || m_policy != Policy::deviceOwner || m_checkingPassword || m_waitAlarm)
         return;
-    }
+    QByteArray own(password.constData(), password.size());
     m_checkingPassword = true;
     m_prompt.setBusy(true);
     m_prompt.setStatus(QStringLiteral("Checking…"), false);
     const quint64 generation = m_generation;
     QPointer<PromptAuthenticator> self(this);
-    m_password.verify(std::move(password), this, [self, generation](const PasswordVerifier::Result& result) {
+    m_password.verify(std::move(own), this, [self, generation](const PasswordVerifier::Result& result) {
         if (!self || self->m_generation != generation || !self->isPromptOpen())
             return;
         self->m_checkingPassword = false;
@@ -103,15 +167,21 @@ void PromptAuthenticator::onPasswordSubmitted(QByteArray password)
         case PasswordVerifier::Verdict::accepted:
             // The password proves presence as well as a finger: the reader is offered again.
             self->m_consecutiveNoMatches = 0;
+            self->m_backoff.recordSuccess();
             self->finish(Result::success);
             return;
         case PasswordVerifier::Verdict::rejected:
+            self->recordFailure(QStringLiteral("Wrong password"));
             if (++self->m_failedPasswords >= MaxPasswordAttempts) {
                 self->finish(Result::passwordFailed, result.message);
                 return;
             }
             self->m_prompt.setBusy(false);
             self->m_prompt.setStatus(QStringLiteral("Wrong password — try again"), true);
+            self->waitIfBackingOff();
+            return;
+        case PasswordVerifier::Verdict::notSet:
+            self->finish(Result::passwordNotSet, result.message);
             return;
         case PasswordVerifier::Verdict::unavailable:
             self->finish(Result::otherError, result.message);
@@ -144,6 +214,7 @@ void PromptAuthenticator::onScanFailed(FingerprintVerifier::Scan scan)
     if (scan == FingerprintVerifier::Scan::noMatch) {
         ++m_noMatches;
         ++m_consecutiveNoMatches;
+        recordFailure(QStringLiteral("Fingerprint not recognized"));
     }
     if (isFingerprintLockedOut()) {
         m_fingerprint.cancel();
@@ -151,6 +222,10 @@ void PromptAuthenticator::onScanFailed(FingerprintVerifier::Scan scan)
     } else if (m_noMatches >= FingerprintAttemptsPerPrompt) {
         m_fingerprint.cancel();
         finish(Result::fingerprintFailed, QStringLiteral("Fingerprint not recognized"));
+    } else if (m_backoff.secondsRemaining() > 0) {
+        // The reader starts again once the wait is over.
+        m_fingerprint.cancel();
+        waitIfBackingOff();
     } else {
         m_prompt.setStatus(scanHint(scan), true);
     }
@@ -160,8 +235,10 @@ void PromptAuthenticator::onFingerprintFinished(Result result, const QString& de
 {
     if (!fingerprintPromptOpen())
         return;
-    if (result == Result::success)
+    if (result == Result::success) {
         m_consecutiveNoMatches = 0;
+        m_backoff.recordSuccess();
+    }
     finish(result, description);
 }
 
@@ -179,6 +256,7 @@ void PromptAuthenticator::finish(Result result, const QString& description)
     auto done = std::exchange(m_done, nullptr);
     ++m_generation;
     m_checkingPassword = false;
+    m_waitAlarm.reset();
     m_prompt.close();
     done({result, description, result == Result::success ? issueProof() : AuthenticationProof()});
 }

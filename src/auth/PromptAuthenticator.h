@@ -1,16 +1,21 @@
 #pragma once
 
+#include "auth/Alarm.h"
 #include "auth/Authenticator.h"
 #include "auth/FingerprintVerifier.h"
 
 #include <QObject>
 
+#include <memory>
+
+class AttemptBackoff;
 class PasswordVerifier;
 class PresencePrompt;
 
 // The prompt's whole flow in one place: the fingerprint prompt with "Enter Password…", the
-// password prompt, what each says, and how many tries each allows. The window, the reader and the
-// password check are behind interfaces. One prompt at a time.
+// password prompt, what each says, how many tries each allows, and the wait that failed attempts in
+// a row impose (AttemptBackoff). The window, the reader and the password check are behind
+// interfaces. One prompt at a time.
 class PromptAuthenticator : public QObject, public Authenticator
 {
     Q_OBJECT
@@ -23,7 +28,7 @@ public:
     static constexpr int FingerprintAttemptsBeforeLockout = 5;
 
     PromptAuthenticator(PresencePrompt& prompt, FingerprintVerifier& fingerprint, PasswordVerifier& password,
-                        QObject* parent = nullptr);
+                        AttemptBackoff& backoff, QObject* parent = nullptr);
     ~PromptAuthenticator() override;
 
     bool canUseFingerprint() override;
@@ -43,10 +48,21 @@ private:
     void onFallbackRequested();
     void finish(Result result, const QString& description = {});
     bool fingerprintPromptOpen() const { return isPromptOpen() && m_policy == Policy::fingerprint; }
+    void recordFailure(const QString& detail);
+    // Shows the wait and keeps input disabled until the back-off allows the next attempt; false
+    // when no wait is due.
+    bool waitIfBackingOff();
+    void onWaitAlarm(quint64 generation);
+    // The prompt's input as it is when no wait is due: the reader runs or the field is enabled.
+    void resumeAfterWait();
 
     PresencePrompt& m_prompt;
     FingerprintVerifier& m_fingerprint;
     PasswordVerifier& m_password;
+    AttemptBackoff& m_backoff;
+    QString m_reason;
+    // Armed while the prompt waits out the back-off: at the next change of the shown wait.
+    std::unique_ptr<Alarm> m_waitAlarm;
     std::function<void(Outcome)> m_done;
     Policy m_policy = Policy::deviceOwner;
     int m_failedPasswords = 0;

@@ -5,12 +5,14 @@
 #include "auth/SessionManager.h"
 #include "io/AccessControlLock.h"
 #include "io/DirectoryHandle.h"
+#include "io/ProcessesInside.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
+#include <QTimer>
 
 #include <cstring>
 #include <unistd.h>
@@ -19,12 +21,6 @@ namespace {
 bool isInside(const QString& path, const QString& ancestor)
 {
     return path.startsWith(ancestor + QLatin1Char('/'));
-}
-
-QString resolved(const QString& path)
-{
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(path) : canonical;
 }
 
 FolderStatus failed(FolderStatus::State state, const QString& reason)
@@ -57,13 +53,8 @@ FolderProtectionEngine::FolderProtectionEngine(PolicyStore& policy, Authenticati
     , m_homePath(QDir::cleanPath(homePath))
     , m_dataDirectory(QDir::cleanPath(dataDirectory))
     , m_forbiddenPaths(ForbiddenPaths::forHome(m_homePath))
-    , m_resolvedHome(resolved(m_homePath))
-    , m_resolvedDataDirectory(resolved(m_dataDirectory))
+    , m_locations(m_homePath, m_dataDirectory)
 {
-    for (const QString& path : std::as_const(m_forbiddenPaths)) {
-        m_resolvedForbidden.insert(path);
-        m_resolvedForbidden.insert(resolved(path));
-    }
     connect(&m_policy, &PolicyStore::foldersChanged, this, &FolderProtectionEngine::followPolicy);
     connect(&m_watcher, &FolderWatcher::changed, this, &FolderProtectionEngine::watchedFoldersChanged);
     followPolicy();
@@ -319,13 +310,13 @@ void FolderProtectionEngine::watchedFoldersChanged(const QStringList& paths)
 
 FolderStatus FolderProtectionEngine::lockDirectory(ProtectedFolder& folder, const QString& cause)
 {
-    const DirectoryHandle directory = DirectoryHandle::open(folder.path);
-    FolderStatus status;
-    if (const std::optional<FolderStatus> other = mismatch(directory, folder))
-        status = *other;
-    else if (const std::optional<QString> error = AccessControlLock::lockDirectory(directory))
-        status = failed(FolderStatus::State::lockFailed, *error);
+    const FolderStatus status = m_locations.lock(folder);
     m_status.insert(folder.id, status);
+    if (status.isLocked()) {
+        if (m_justLocked.isEmpty())
+            QTimer::singleShot(0, this, &FolderProtectionEngine::warnAboutProcessesInside);
+        m_justLocked.insert(DirectoryHandle::open(folder.path).resolvedPath(), folder.name);
+    }
     if (status.isError()) {
         const QString detail = describe(folder, status);
         m_log.record(LogEventKind::error, QStringLiteral("Folder lock failed"),
@@ -361,30 +352,7 @@ FolderStatus FolderProtectionEngine::unlockDirectory(ProtectedFolder& folder)
 std::optional<FolderStatus> FolderProtectionEngine::mismatch(const DirectoryHandle& directory,
                                                              ProtectedFolder& folder) const
 {
-    using State = FolderStatus::State;
-    switch (directory.status()) {
-    case DirectoryHandle::Status::open:
-        break;
-    case DirectoryHandle::Status::missing:
-        return failed(State::missing, QStringLiteral("nothing is at ") + folder.path);
-    case DirectoryHandle::Status::notDirectory:
-        return failed(State::replaced, QStringLiteral("a link or a file is at ") + folder.path);
-    case DirectoryHandle::Status::failed:
-        return failed(State::missing, QString::fromLocal8Bit(std::strerror(directory.error())));
-    }
-    if (directory.owner() != ::geteuid())
-        return failed(State::notYours, QStringLiteral("it belongs to another user"));
-    if (folder.hasIdentity() && (directory.device() != folder.device || directory.inode() != folder.inode))
-        return failed(State::replaced, QStringLiteral("another folder is at ") + folder.path);
-    // Checked again at every lock: a parent swapped for a link can lead anywhere.
-    const QString resolvedPath = directory.resolvedPath();
-    if (!isAllowedLocation(resolvedPath))
-        return failed(State::replaced, QStringLiteral("it now leads to ") + resolvedPath);
-    if (!folder.hasIdentity()) {
-        folder.device = directory.device();
-        folder.inode = directory.inode();
-    }
-    return std::nullopt;
+    return m_locations.mismatch(directory, folder);
 }
 
 FolderStatus FolderProtectionEngine::probe(ProtectedFolder folder) const
@@ -401,10 +369,21 @@ FolderStatus FolderProtectionEngine::probe(ProtectedFolder folder) const
 
 bool FolderProtectionEngine::isAllowedLocation(const QString& resolvedPath) const
 {
-    if (resolvedPath.isEmpty() || m_resolvedForbidden.contains(resolvedPath) ||
-        !isInside(resolvedPath, m_resolvedHome))
-        return false;
-    return resolvedPath != m_resolvedDataDirectory && !isInside(m_resolvedDataDirectory, resolvedPath);
+    return m_locations.isAllowed(resolvedPath);
+}
+
+void FolderProtectionEngine::warnAboutProcessesInside()
+{
+    const QHash<QString, QString> locked = std::exchange(m_justLocked, {});
+    const QHash<QString, QStringList> inside = ProcessesInside::find(locked.keys());
+    for (auto it = inside.cbegin(); it != inside.cend(); ++it) {
+        constexpr qsizetype Named = 3;
+        QString names = it->mid(0, Named).join(QStringLiteral(", "));
+        if (it->size() > Named)
+            names += QStringLiteral(" and %1 more").arg(it->size() - Named);
+        m_log.record(LogEventKind::error, locked.value(it.key()),
+                     QStringLiteral("Still open in %1 — they keep access until they leave it").arg(names));
+    }
 }
 
 void FolderProtectionEngine::storeLocked(const ProtectedFolder& folder, bool locked)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FolderLocations.h"
 #include "FolderStatus.h"
 #include "io/FolderWatcher.h"
 #include "model/ProtectedFolder.h"
@@ -73,6 +74,8 @@ private:
     void setStatus(const QUuid& id, const FolderStatus& status);
     void followPolicy();
     void watchedFoldersChanged(const QStringList& paths);
+    // Names the processes still inside folders just locked; run after the lock, never delaying it.
+    void warnAboutProcessesInside();
 
     PolicyStore& m_policy;
     AuthenticationService& m_auth;
@@ -81,11 +84,11 @@ private:
     QString m_homePath;
     QString m_dataDirectory;
     QSet<QString> m_forbiddenPaths;
-    // The same locations with every symbolic link resolved, for checking where a folder leads.
-    QSet<QString> m_resolvedForbidden;
-    QString m_resolvedHome;
-    QString m_resolvedDataDirectory;
+    // Where a folder may be and whether it is still itself; shared with the guardian's relock.
+    FolderLocations m_locations;
     mutable QHash<QUuid, FolderStatus> m_status;
     FolderWatcher m_watcher;
     QStringList m_watched;
+    // Folders locked since the last look for processes inside: resolved path → name.
+    QHash<QString, QString> m_justLocked;
 };

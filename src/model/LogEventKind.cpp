@@ -3,9 +3,9 @@
 #include <array>
 
 namespace {
-constexpr std::array<const char*, 8> RawValues = {
-    "appUnlocked",    "appRelocked",      "appAuthFailed", "folderUnlocked",
-    "folderRelocked", "folderAuthFailed", "systemRelock",  "error",
+constexpr std::array<const char*, 9> RawValues = {
+    "appUnlocked",      "appRelocked",  "appAuthFailed", "folderUnlocked",    "folderRelocked",
+    "folderAuthFailed", "systemRelock", "error",         "protectionChanged",
 };
 }
 

@@ -15,6 +15,8 @@ enum class LogEventKind
     folderAuthFailed,
     systemRelock,
     error,
+    // Protection was weakened or strengthened by hand, or such a change was refused.
+    protectionChanged,
 };
 
 QString rawValue(LogEventKind kind);

@@ -1,5 +1,7 @@
 #include "PresencePromptWindow.h"
 
+#include "auth/SecretBuffer.h"
+
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
@@ -90,10 +92,23 @@ void PresencePromptWindow::setBusy(bool busy)
     emit changed();
 }
 
+void PresencePromptWindow::wipeField()
+{
+    QQuickItem* root = m_view ? m_view->rootObject() : nullptr;
+    QObject* field = root ? root->findChild<QObject*>(QStringLiteral("passwordField")) : nullptr;
+    if (!field)
+        return;
+    QString text = field->property("text").toString();
+    SecretBuffer::wipe(text);
+    field->setProperty("text", QString());
+}
+
 void PresencePromptWindow::close()
 {
     if (!m_view)
         return;
+    // A password typed but never submitted (the prompt was cancelled) goes as well.
+    wipeField();
     m_closing = true;
     m_view->hide();
     m_closing = false;
@@ -104,11 +119,21 @@ bool PresencePromptWindow::isVisible() const
     return m_view && m_view->isVisible();
 }
 
-void PresencePromptWindow::submitPassword(const QString& password)
+void PresencePromptWindow::submitPassword(QObject* field)
 {
-    if (m_busy || m_mode != Mode::password)
+    if (!field)
         return;
-    emit passwordSubmitted(password.toUtf8());
+    // Shares the field's own storage: wiping it wipes what the field held.
+    QString text = field->property("text").toString();
+    QByteArray utf8;
+    if (!m_busy && m_mode == Mode::password && !text.isEmpty())
+        utf8 = text.toUtf8();
+    SecretBuffer::wipe(text);
+    field->setProperty("text", QString());
+    if (utf8.isEmpty())
+        return;
+    emit passwordSubmitted(utf8);
+    SecretBuffer::wipe(utf8);
 }
 
 void PresencePromptWindow::requestFallback()

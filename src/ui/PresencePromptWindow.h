@@ -42,7 +42,9 @@ public:
     bool isVisible() const;
     QQuickView* view() const { return m_view.get(); }
 
-    Q_INVOKABLE void submitPassword(const QString& password);
+    // Takes the password from the field itself, so that no script string ever holds it, then wipes
+    // the field's text and every copy made here.
+    Q_INVOKABLE void submitPassword(QObject* field);
     Q_INVOKABLE void requestFallback();
     Q_INVOKABLE void cancel();
 
@@ -54,6 +56,7 @@ protected:
 
 private:
     void ensureView();
+    void wipeField();
 
     std::unique_ptr<QQuickView> m_view;
     Mode m_mode = Mode::password;

@@ -19,6 +19,12 @@ ShieldWindow::ShieldWindow(QScreen* screen, ShieldModel& model)
     setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veilmark/qml/ShieldView.qml")));
 }
 
+void ShieldWindow::mousePressEvent(QMouseEvent* event)
+{
+    QQuickView::mousePressEvent(event);
+    emit pressed();
+}
+
 void ShieldWindow::setBackdrop(const QImage& backdrop)
 {
     if (QQuickItem* root = rootObject())

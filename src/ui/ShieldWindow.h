@@ -23,4 +23,10 @@ public:
     // releaseKeyboard(), so the application behind the shield cannot be typed into.
     bool grabKeyboard();
     void releaseKeyboard();
+
+signals:
+    void pressed();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
 };

@@ -12,4 +12,5 @@ public:
     void sleep() { emit goingToSleep(); }
     void switchSession() { emit sessionSwitched(); }
     void lockScreen() { emit screenLocked(); }
+    void endSession() { emit sessionEnding(); }
 };

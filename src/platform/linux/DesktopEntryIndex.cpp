@@ -1,13 +1,19 @@
 #include "platform/linux/DesktopEntryIndex.h"
 
+#include "io/DataDirectory.h"
+#include "io/DocumentFile.h"
 #include "platform/linux/LinuxLogging.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLoggingCategory>
 #include <QSet>
+#include <QStandardPaths>
 
 #include <memory>
 #include <sys/stat.h>
@@ -93,11 +99,92 @@ QImage imageOfIcon(const QString& name)
     }
     return icon.pixmap(QSize(IconSize, IconSize), 1.0).toImage();
 }
+const QLatin1String KeptFileName("entry-identities.json");
+
+// The fields of an entry kept for when it is locked, as stored.
+QJsonObject keptObject(const DesktopEntryIndex::Entry& entry)
+{
+    return {{QStringLiteral("path"), entry.path},
+            {QStringLiteral("name"), entry.name},
+            {QStringLiteral("icon"), entry.icon},
+            {QStringLiteral("startupWMClass"), entry.startupWMClass},
+            {QStringLiteral("tryExec"), entry.tryExec},
+            {QStringLiteral("exec"), entry.exec},
+            {QStringLiteral("noDisplay"), entry.noDisplay}};
+}
+
+bool sameIdentity(const DesktopEntryIndex::Entry& a, const DesktopEntryIndex::Entry& b)
+{
+    return keptObject(a) == keptObject(b);
+}
 } // namespace
 
-DesktopEntryIndex::DesktopEntryIndex()
+DesktopEntryIndex::DesktopEntryIndex(const QString& keptIdentitiesPath)
+    : m_keptPath(keptIdentitiesPath.isEmpty() ? DataDirectory::filePath(KeptFileName) : keptIdentitiesPath)
 {
     reload();
+}
+
+void DesktopEntryIndex::loadKept()
+{
+    m_kept.clear();
+    const DocumentFile::ReadResult file = DocumentFile::read(m_keptPath);
+    if (file.status == DocumentFile::ReadResult::Status::missing)
+        return;
+    const QJsonDocument document = QJsonDocument::fromJson(file.bytes);
+    if (file.status != DocumentFile::ReadResult::Status::read || !document.isObject()) {
+        // Only a copy of what the entries said: set aside, it is rebuilt as entries are unlocked.
+        const DocumentFile::MoveResult moved = DocumentFile::moveAside(m_keptPath);
+        qCWarning(lcX11) << "kept entry identities unreadable" << m_keptPath << file.error << "; moved to"
+                         << (moved.error.isEmpty() ? moved.fileName : moved.error);
+        return;
+    }
+    for (const QJsonValue& value : document.object().value(QStringLiteral("entries")).toArray()) {
+        const QJsonObject o = value.toObject();
+        Entry entry;
+        entry.path = o.value(QStringLiteral("path")).toString();
+        if (entry.path.isEmpty())
+            continue;
+        entry.id = idForPath(entry.path);
+        entry.name = o.value(QStringLiteral("name")).toString(entry.id);
+        entry.icon = o.value(QStringLiteral("icon")).toString();
+        entry.startupWMClass = o.value(QStringLiteral("startupWMClass")).toString();
+        entry.tryExec = o.value(QStringLiteral("tryExec")).toString();
+        entry.exec = o.value(QStringLiteral("exec")).toString();
+        entry.noDisplay = o.value(QStringLiteral("noDisplay")).toBool();
+        m_kept.insert(entry.path, entry);
+    }
+}
+
+bool DesktopEntryIndex::saveKept() const
+{
+    QJsonArray entries;
+    for (const Entry& entry : m_kept)
+        entries.append(keptObject(entry));
+    const QByteArray bytes = QJsonDocument(QJsonObject{{QStringLiteral("entries"), entries}}).toJson();
+    if (const std::optional<QString> error =
+            DocumentFile::write(m_keptPath, bytes, DocumentFile::Durability::Cached)) {
+        qCWarning(lcX11) << "cannot keep entry identities in" << m_keptPath << ":" << *error;
+        return false;
+    }
+    return true;
+}
+
+void DesktopEntryIndex::keepIdentity(const QString& path)
+{
+    // The entries scanned so far may predate the kept file's last change by another index.
+    refreshIfChanged();
+    std::optional<Entry> entry = read(path);
+    if (!entry || (m_kept.contains(path) && sameIdentity(m_kept.value(path), *entry)))
+        return;
+    m_kept.insert(path, *entry);
+    if (!saveKept())
+        return;
+    // Our own write is no reason to scan again.
+    for (DirectoryStamp& stamp : m_stamps) {
+        if (stamp.path == m_keptPath)
+            stamp.mtimeNs = mtimeOf(m_keptPath);
+    }
 }
 
 QStringList DesktopEntryIndex::applicationDirectories()
@@ -174,6 +261,8 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::read(const QString& p
     }
     entry.icon = takeString(g_key_file_get_locale_string(file.get(), Group, "Icon", nullptr, nullptr));
     entry.startupWMClass = takeString(g_key_file_get_string(file.get(), Group, "StartupWMClass", nullptr));
+    entry.tryExec = takeString(g_key_file_get_string(file.get(), Group, "TryExec", nullptr));
+    entry.exec = takeString(g_key_file_get_string(file.get(), Group, "Exec", nullptr));
     entry.noDisplay = g_key_file_get_boolean(file.get(), Group, "NoDisplay", nullptr);
     return entry;
 }
@@ -216,12 +305,16 @@ void DesktopEntryIndex::reload()
     m_byId.clear();
     m_byFoldedId.clear();
     m_byWMClass.clear();
+    m_byProgram.reset();
     m_stamps.clear();
 
     const QStringList roots = applicationDirectories();
     for (const QString& root : roots) {
         m_stamps.append({root, mtimeOf(root)});
     }
+    // Another index (the one that keeps them) may have written new identities.
+    m_stamps.append({m_keptPath, mtimeOf(m_keptPath)});
+    loadKept();
     QSet<QString> claimed;
     for (const QString& root : roots) {
         scan(root, root, claimed, previousByPath);
@@ -261,7 +354,10 @@ void DesktopEntryIndex::scan(const QString& root, const QString& directory, QSet
         claimed.insert(id);
         // Opening tells, where access() would answer for the real rather than the effective rights.
         if (QFile probe(path); !probe.open(QIODevice::ReadOnly)) {
-            m_entries.append(previousByPath.value(path, Entry{id, path, id, {}, {}}));
+            Entry known = m_kept.value(path, previousByPath.value(path, Entry{id, path, id}));
+            known.id = id;
+            known.path = path;
+            m_entries.append(std::move(known));
             continue;
         }
         bool hidden = false;
@@ -293,6 +389,60 @@ const DesktopEntryIndex::Entry* DesktopEntryIndex::findByStartupWMClass(const QS
 {
     const auto it = m_byWMClass.constFind(wmClass);
     return it == m_byWMClass.cend() ? nullptr : &m_entries[*it];
+}
+
+QString DesktopEntryIndex::programOf(const Entry& entry)
+{
+    QString program = entry.tryExec;
+    if (program.isEmpty()) {
+        gchar** argv = nullptr;
+        if (!entry.exec.isEmpty() &&
+            g_shell_parse_argv(entry.exec.toUtf8().constData(), nullptr, &argv, nullptr)) {
+            for (gchar** arg = argv; *arg; ++arg) {
+                const QString word = QString::fromUtf8(*arg);
+                // env VAR=value… program: the program is what runs.
+                if (arg == argv && QFileInfo(word).fileName() == QLatin1String("env"))
+                    continue;
+                if (arg != argv && word.contains(QLatin1Char('=')) && !word.startsWith(QLatin1Char('/')))
+                    continue;
+                program = word;
+                break;
+            }
+        }
+        g_strfreev(argv);
+    }
+    if (program.isEmpty())
+        return {};
+    if (!QDir::isAbsolutePath(program))
+        program = QStandardPaths::findExecutable(program);
+    const QString resolved = program.isEmpty() ? QString() : QFileInfo(program).canonicalFilePath();
+    // These start whatever their arguments say; the running program is then another one.
+    static const QStringList launchers{
+        QStringLiteral("sh"),   QStringLiteral("bash"), QStringLiteral("dash"),
+        QStringLiteral("zsh"),  QStringLiteral("env"),  QStringLiteral("flatpak"),
+        QStringLiteral("snap"), QStringLiteral("gio"),  QStringLiteral("xdg-open")};
+    if (resolved.isEmpty() || launchers.contains(QFileInfo(resolved).fileName()))
+        return {};
+    return resolved;
+}
+
+const DesktopEntryIndex::Entry* DesktopEntryIndex::findByProgram(const QString& path) const
+{
+    if (!m_byProgram) {
+        m_byProgram.emplace();
+        for (qsizetype i = 0; i < m_entries.size(); ++i) {
+            // An entry that names its windows' class is known by it; the same program under another
+            // class is something else (a browser and its web apps).
+            if (!m_entries[i].startupWMClass.isEmpty())
+                continue;
+            const QString program = programOf(m_entries[i]);
+            if (!program.isEmpty())
+                m_byProgram->insert(program, m_byProgram->contains(program) ? -1 : i);
+        }
+    }
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    const qsizetype at = m_byProgram->value(resolved.isEmpty() ? path : resolved, -1);
+    return at < 0 ? nullptr : &m_entries[at];
 }
 
 QList<InstalledApps::Application> DesktopEntryIndex::menuApplications()

@@ -17,7 +17,8 @@
 //
 // A file that cannot be read (a locked entry has no owner permissions) still claims its ID, and
 // keeps the fields read from it earlier, if any: windows of a locked application must resolve to
-// it all the same.
+// it all the same. What keepIdentity() kept for an entry (in the data directory, which stays
+// readable) supplies those fields after a restart.
 class DesktopEntryIndex : public InstalledApps
 {
 public:
@@ -28,11 +29,14 @@ public:
         QString name; // localised when the entry has a translation for the current locale
         QString icon; // a theme icon name or an absolute path
         QString startupWMClass;
+        QString tryExec;
+        QString exec;
         bool noDisplay = false;
     };
 
-    // Scans the directories at once.
-    DesktopEntryIndex();
+    // Scans the directories at once. The kept identities live in `keptIdentitiesPath`; empty means
+    // the data directory's file.
+    explicit DesktopEntryIndex(const QString& keptIdentitiesPath = QString());
 
     // Scans again when a directory was added, removed or changed since the last scan (a new entry
     // written or renamed into place). Returns whether it scanned.
@@ -44,12 +48,20 @@ public:
     const Entry* findIgnoringCase(const QString& name) const;
     // The first entry whose StartupWMClass equals `wmClass` exactly.
     const Entry* findByStartupWMClass(const QString& wmClass) const;
+    // The one entry whose TryExec, else the program its Exec line starts, is the executable at
+    // `path` (both compared after resolving links and $PATH); none when several entries start it.
+    // Entries with a StartupWMClass, and shells and launchers that start other programs (env,
+    // flatpak), take no part.
+    const Entry* findByProgram(const QString& path) const;
+    // The executable an entry starts, resolved as findByProgram() compares it; empty when none.
+    static QString programOf(const Entry& entry);
     const QList<Entry>& entries() const { return m_entries; }
 
     QList<Application> menuApplications() override;
     std::optional<Application> applicationAt(const QString& path) override;
     QImage icon(const QString& path) override;
     void launch(const QString& path) override;
+    void keepIdentity(const QString& path) override;
     // The image of an entry's Icon value: an absolute file, a theme icon or a pixmap; null when none.
     QImage iconNamed(const QString& name) const;
 
@@ -73,11 +85,18 @@ private:
     static qint64 mtimeOf(const QString& path);
     void scan(const QString& root, const QString& directory, QSet<QString>& claimed,
               const QHash<QString, Entry>& previousByPath);
+    void loadKept();
+    bool saveKept() const;
 
     QList<Entry> m_entries; // highest precedence directory first, then by path
     QHash<QString, qsizetype> m_byId;
     QHash<QString, qsizetype> m_byFoldedId;
     QHash<QString, qsizetype> m_byWMClass;
+    // By resolved executable, built on first use: resolving every entry's program costs file
+    // system look-ups that most resolutions never need.
+    mutable std::optional<QHash<QString, qsizetype>> m_byProgram; // -1: several entries
+    QString m_keptPath;
+    QHash<QString, Entry> m_kept; // by entry path
     QList<DirectoryStamp> m_stamps;
     // Icons by name, once loaded: reading and rendering one takes about a millisecond, and it sits
     // between an activation and the shield.

@@ -24,7 +24,7 @@ const QString kNoEnrolledPrints = QStringLiteral("net.reactivated.Fprint.Error.N
 const QString kInternalError = QStringLiteral("net.reactivated.Fprint.Error.Internal");
 const QString kReaderError = QStringLiteral("Fingerprint reader error");
 
-// The synchronous queries run on the UI thread: a wedged fprintd must cost at most this.
+// A reader query unanswered for this long counts as no reader, until the next refresh.
 constexpr int kQueryTimeoutMs = 1000;
 // Opening a USB reader can take a few seconds; beyond this the reader counts as unavailable.
 constexpr int kCallTimeoutMs = 10000;
@@ -51,19 +51,6 @@ QDBusMessage managerCall(const QString& method)
 bool isReply(const QDBusMessage& message)
 {
     return message.type() == QDBusMessage::ReplyMessage;
-}
-
-QString defaultDevice(QDBusConnection& bus)
-{
-    if (!bus.isConnected()) {
-        return {};
-    }
-    const QDBusMessage reply =
-        bus.call(managerCall(QStringLiteral("GetDefaultDevice")), QDBus::Block, kQueryTimeoutMs);
-    if (!isReply(reply) || reply.arguments().isEmpty()) {
-        return {};
-    }
-    return reply.arguments().constFirst().value<QDBusObjectPath>().path();
 }
 
 // Stops whatever the reader is doing, then gives it back, and calls `done`. VerifyStop comes first
@@ -107,10 +94,13 @@ std::optional<FingerprintVerifier::Scan> failedScan(const QString& status)
 FprintdVerifier::FprintdVerifier(QObject* parent)
     : FingerprintVerifier(parent)
     , m_serviceWatcher(new QDBusServiceWatcher(kService, QDBusConnection::systemBus(),
-                                               QDBusServiceWatcher::WatchForUnregistration, this))
+                                               QDBusServiceWatcher::WatchForOwnerChange, this))
 {
     connect(m_serviceWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
             &FprintdVerifier::onServiceGone);
+    connect(m_serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this,
+            &FprintdVerifier::refreshAvailability);
+    refreshAvailability();
 }
 
 FprintdVerifier::~FprintdVerifier()
@@ -124,23 +114,61 @@ FprintdVerifier::~FprintdVerifier()
 
 bool FprintdVerifier::hasDevice()
 {
-    QDBusConnection bus = QDBusConnection::systemBus();
-    return !defaultDevice(bus).isEmpty();
+    refreshAvailability();
+    return m_hasDevice;
 }
 
 bool FprintdVerifier::hasEnrolledPrints()
 {
-    QDBusConnection bus = QDBusConnection::systemBus();
-    const QString device = defaultDevice(bus);
-    if (device.isEmpty()) {
-        return false;
+    refreshAvailability();
+    return m_hasPrints;
+}
+
+void FprintdVerifier::refreshAvailability()
+{
+    if (m_refreshing) {
+        return;
     }
-    // Without prints fprintd answers NoEnrolledPrints rather than an empty list; both mean none.
-    const QDBusMessage reply =
-        bus.call(deviceCall(device, QStringLiteral("ListEnrolledFingers"), {runningUserName()}), QDBus::Block,
-                 kQueryTimeoutMs);
-    return isReply(reply) && !reply.arguments().isEmpty() &&
-           !reply.arguments().constFirst().toStringList().isEmpty();
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        setAvailability(false, false);
+        return;
+    }
+    m_refreshing = true;
+    auto* watcher = new QDBusPendingCallWatcher(
+        bus.asyncCall(managerCall(QStringLiteral("GetDefaultDevice")), kQueryTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        onRefreshDeviceLocated(watcher->reply());
+    });
+}
+
+void FprintdVerifier::onRefreshDeviceLocated(const QDBusMessage& reply)
+{
+    if (!isReply(reply) || reply.arguments().isEmpty()) {
+        setAvailability(false, false);
+        return;
+    }
+    const QString device = reply.arguments().constFirst().value<QDBusObjectPath>().path();
+    auto* watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::systemBus().asyncCall(
+            deviceCall(device, QStringLiteral("ListEnrolledFingers"), {runningUserName()}), kQueryTimeoutMs),
+        this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        // Without prints fprintd answers NoEnrolledPrints rather than an empty list; both mean none.
+        const QDBusMessage listed = watcher->reply();
+        setAvailability(true, isReply(listed) && !listed.arguments().isEmpty() &&
+                                  !listed.arguments().constFirst().toStringList().isEmpty());
+    });
+}
+
+void FprintdVerifier::setAvailability(bool device, bool prints)
+{
+    m_refreshing = false;
+    m_hasDevice = device;
+    m_hasPrints = prints;
+    emit availabilityRefreshed();
 }
 
 void FprintdVerifier::start()
@@ -330,6 +358,8 @@ void FprintdVerifier::onVerifyStoppedForRetry(const QDBusMessage&)
 
 void FprintdVerifier::onServiceGone()
 {
+    m_hasDevice = false;
+    m_hasPrints = false;
     if (m_state == State::idle || m_state == State::waiting) {
         return;
     }
@@ -341,6 +371,10 @@ void FprintdVerifier::onServiceGone()
 void FprintdVerifier::finish(Authenticator::Result result, const QString& description)
 {
     abandon();
+    // What the verification ran into (no reader, no prints) is what the next prompt should know.
+    if (result != Authenticator::Result::success) {
+        refreshAvailability();
+    }
     emit finished(result, description);
 }
 

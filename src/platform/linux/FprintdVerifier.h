@@ -12,8 +12,8 @@ class QDBusServiceWatcher;
 
 // One fingerprint verification at a time through fprintd (net.reactivated.Fprint on the system bus):
 // claims the default reader for the running user, verifies against any enrolled finger and releases
-// the reader again on every way out. Every call during a verification is asynchronous, so the prompt
-// stays responsive while fprintd opens the reader.
+// the reader again on every way out. Every call is asynchronous, so neither the prompt nor the shield
+// ever waits for fprintd: whether a reader and prints exist is cached and refreshed in the background.
 class FprintdVerifier : public FingerprintVerifier
 {
     Q_OBJECT
@@ -25,15 +25,22 @@ public:
     FprintdVerifier(const FprintdVerifier&) = delete;
     FprintdVerifier& operator=(const FprintdVerifier&) = delete;
 
-    // Blocking, with a short timeout; false whenever the bus or fprintd does not answer.
+    // The cached answers, at once; each call also starts a refresh unless one is running. False until
+    // fprintd has answered, and after it stopped answering.
     bool hasDevice() override;
     bool hasEnrolledPrints() override;
+    // Asks fprintd again in the background; availabilityRefreshed() follows. One refresh at a time.
+    void refreshAvailability();
 
     // Starts a verification; ignored while one runs. Ends in exactly one finished() unless cancelled.
     void start() override;
     // Ends the running verification without finished().
     void cancel() override;
     bool isRunning() const { return m_state != State::idle; }
+
+signals:
+    // The cached answers were refreshed (possibly to the same values).
+    void availabilityRefreshed();
 
 private slots:
     void onVerifyStatus(const QString& status, bool done);
@@ -66,6 +73,8 @@ private:
     void abandon();
     void releaseDevice(const QString& device);
     void startIfWaiting();
+    void onRefreshDeviceLocated(const QDBusMessage& reply);
+    void setAvailability(bool device, bool prints);
 
     State m_state = State::idle;
     // Bumped whenever a verification ends, so that replies belonging to it are recognised as stale.
@@ -76,4 +85,7 @@ private:
     bool m_claimInFlight = false;
     int m_releasesInFlight = 0;
     QDBusServiceWatcher* m_serviceWatcher = nullptr;
+    bool m_hasDevice = false;
+    bool m_hasPrints = false;
+    bool m_refreshing = false;
 };

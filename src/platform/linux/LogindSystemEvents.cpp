@@ -80,6 +80,10 @@ void LogindSystemEvents::start()
     // Subscribed before the inhibitor is asked for, so that no sleep can start unseen in between.
     bus.connect(kLogind, kManagerPath, kManagerInterface, QStringLiteral("PrepareForSleep"), this,
                 SLOT(onPrepareForSleep(bool)));
+    bus.connect(kLogind, kManagerPath, kManagerInterface, QStringLiteral("PrepareForShutdown"), this,
+                SLOT(onPrepareForShutdown(bool)));
+    bus.connect(kLogind, kManagerPath, kManagerInterface, QStringLiteral("SessionRemoved"), this,
+                SLOT(onSessionRemoved(QString, QDBusObjectPath)));
     m_logindWatcher = new QDBusServiceWatcher(
         kLogind, bus, QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration,
         this);
@@ -124,6 +128,21 @@ void LogindSystemEvents::onSessionPropertiesChanged(const QString& interface, co
 void LogindSystemEvents::onSessionLock()
 {
     emit screenLocked();
+}
+
+void LogindSystemEvents::onPrepareForShutdown(bool preparing)
+{
+    if (preparing) {
+        emit sessionEnding();
+    }
+}
+
+void LogindSystemEvents::onSessionRemoved(const QString&, const QDBusObjectPath& path)
+{
+    // Another session of the user (a second login elsewhere) ending says nothing about this one.
+    if (!m_sessionPath.isEmpty() && path.path() == m_sessionPath) {
+        emit sessionEnding();
+    }
 }
 
 void LogindSystemEvents::onScreenSaverActiveChanged(bool active)

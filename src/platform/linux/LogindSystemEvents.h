@@ -9,14 +9,15 @@
 #include <QVariantMap>
 
 class QDBusMessage;
+class QDBusObjectPath;
 class QDBusServiceWatcher;
 
 // The relock moments as a Linux desktop reports them. On the system bus, logind's PrepareForSleep(true)
 // is going to sleep, the own session's Active turning false is a session switch and the session's Lock
 // is a screen lock; on the session bus, ActiveChanged(true) of the freedesktop or GNOME screen saver is
-// a screen lock too. While awake, a logind delay inhibitor makes sleep wait until goingToSleep() has
-// been handled. Whatever bus or service is missing simply sends nothing; logind is followed when it
-// starts later or restarts.
+// a screen lock too. PrepareForShutdown(true) and the removal of the own session end the session. While
+// awake, a logind delay inhibitor makes sleep wait until goingToSleep() has been handled. Whatever bus or
+// service is missing simply sends nothing; logind is followed when it starts later or restarts.
 class LogindSystemEvents : public SystemEvents, protected QDBusContext
 {
     Q_OBJECT
@@ -41,6 +42,8 @@ private slots:
     void onSessionPropertiesChanged(const QString& interface, const QVariantMap& changed,
                                     const QStringList& invalidated);
     void onSessionLock();
+    void onPrepareForShutdown(bool preparing);
+    void onSessionRemoved(const QString& id, const QDBusObjectPath& path);
     void onScreenSaverActiveChanged(bool active);
 
 private:

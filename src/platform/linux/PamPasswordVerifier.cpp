@@ -142,11 +142,16 @@ Result authenticate(const QString& service, const QString& user, const char* pas
     pam_handle_t* handle = nullptr;
     int status = pam_start(service.toUtf8().constData(), name.constData(), &conv, &handle);
     if (status == PAM_SUCCESS) {
-        // An account without a password would otherwise pass with any input (pam_unix's nullok), and
-        // a lock that opens for anything is no lock.
-        status = pam_authenticate(handle, PAM_DISALLOW_NULL_AUTHTOK);
+        // Null passwords are allowed on purpose: for an account without one, pam_unix (with nullok)
+        // answers success without asking, which is how such an account is told apart from a wrong
+        // password. A stack that passes without taking the password would open for anything, and a
+        // lock that opens for anything is no lock.
+        status = pam_authenticate(handle, 0);
     }
-    const Result result = resultFor(handle, status);
+    Result result = resultFor(handle, status);
+    if (result.verdict == Verdict::accepted && !conversation.answered) {
+        result = {Verdict::notSet, QStringLiteral("No account password set on this computer")};
+    }
     if (handle) {
         pam_end(handle, status);
     }

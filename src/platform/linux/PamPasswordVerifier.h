@@ -6,7 +6,8 @@
 // session or credential management). The conversation answers exactly one hidden prompt with the
 // password; a second hidden prompt or any visible prompt (a user name, a one-time code) is refused,
 // because no second factor is supported and the password must not be handed to a question it was
-// not meant for. Informational and error messages from the modules are ignored.
+// not meant for. Informational and error messages from the modules are ignored. A stack that
+// succeeds without ever asking for the password (an account without one) is reported as notSet.
 //
 // Without a service file of its own, PAM uses the "other" service, i.e. the system's default stack.
 class PamPasswordVerifier : public PasswordVerifier

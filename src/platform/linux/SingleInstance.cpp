@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 
 namespace {
@@ -14,23 +15,41 @@ SingleInstance::SingleInstance(QObject* parent)
     : QObject(parent)
 {}
 
-bool SingleInstance::claim()
+SingleInstance::Claim SingleInstance::claim()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return true;
+    if (!bus.isConnected()) {
+        m_problem = QStringLiteral("no session bus (%1); a second launch cannot find this one")
+                        .arg(bus.lastError().message());
+        return Claim::runWithout;
+    }
     bus.registerObject(ObjectPath, this, QDBusConnection::ExportScriptableSlots);
     const auto reply =
         bus.interface()->registerService(ServiceName, QDBusConnectionInterface::DontQueueService,
                                          QDBusConnectionInterface::DontAllowReplacement);
-    // A bus that refuses the call cannot tell us about another instance either.
-    if (!reply.isValid() || reply.value() == QDBusConnectionInterface::ServiceRegistered)
-        return true;
+    if (!reply.isValid()) {
+        m_problem = QStringLiteral("the session bus refused the name %1: %2")
+                        .arg(ServiceName, reply.error().message());
+        return Claim::runWithout;
+    }
+    if (reply.value() == QDBusConnectionInterface::ServiceRegistered)
+        return Claim::owned;
     bus.unregisterObject(ObjectPath);
     const QDBusMessage call =
         QDBusMessage::createMethodCall(ServiceName, ObjectPath, ServiceName, QStringLiteral("Activate"));
-    bus.call(call, QDBus::Block, 2000);
-    return false;
+    const QDBusMessage answer = bus.call(call, QDBus::Block, 2000);
+    // Veilmark answers Activate with an empty reply; anything else is not Veilmark, or a hung one.
+    if (answer.type() == QDBusMessage::ReplyMessage && answer.arguments().isEmpty())
+        return Claim::handedOver;
+    const uint owner = bus.interface()->servicePid(ServiceName).value();
+    m_problem =
+        QStringLiteral("%1 belongs to another process (pid %2) that did not answer as Veilmark does (%3); "
+                       "running without the name")
+            .arg(ServiceName, owner > 0 ? QString::number(owner) : QStringLiteral("unknown"),
+                 answer.type() == QDBusMessage::ErrorMessage
+                     ? answer.errorName() + QStringLiteral(": ") + answer.errorMessage()
+                     : QStringLiteral("an unexpected reply"));
+    return Claim::runWithout;
 }
 
 void SingleInstance::Activate()

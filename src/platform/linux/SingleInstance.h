@@ -5,7 +5,8 @@
 #include <QObject>
 
 // One Veilmark per user session: the first instance owns the D-Bus name of the application ID;
-// a later launch asks it to come forward and ends.
+// a later launch asks it to come forward and ends. When the name belongs to a process that does not
+// answer as Veilmark does, this one runs without the name rather than leave nothing protected.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -16,9 +17,20 @@ public:
 
     explicit SingleInstance(QObject* parent = nullptr);
 
-    // True when this process is the instance (or there is no session bus to ask); false when
-    // another one runs and was asked to come forward.
-    bool claim();
+    enum class Claim
+    {
+        // This process owns the name.
+        owned,
+        // Another Veilmark runs and came forward: this process should end.
+        handedOver,
+        // No name for this process (no session bus, a refusing bus, an owner that is not Veilmark);
+        // it runs anyway, and problem() says why.
+        runWithout,
+    };
+
+    Claim claim();
+    // Why the name could not be owned, for stderr and the activity log; empty when all went as usual.
+    const QString& problem() const { return m_problem; }
 
 public slots:
     // Called over D-Bus by a second launch.
@@ -26,4 +38,7 @@ public slots:
 
 signals:
     void activationRequested();
+
+private:
+    QString m_problem;
 };

@@ -188,11 +188,12 @@ QString X11WindowResolver::resolve(const Facts& facts) const
             return withoutDesktopSuffix(id);
         }
     }
+    QByteArray environment;
     if (processKnown) {
         if (const QString flatpak = flatpakApplication(facts.pid); installed(flatpak)) {
             return flatpak;
         }
-        const QByteArray environment = readProcFile(procPath(facts.pid, "environ"));
+        environment = readProcFile(procPath(facts.pid, "environ"));
         for (const QString& id : snapCandidates(facts.pid, environment)) {
             if (m_index.find(id)) {
                 return id;
@@ -214,7 +215,33 @@ QString X11WindowResolver::resolve(const Facts& facts) const
             return entry->id;
         }
     }
+    if (processKnown) {
+        // The program that runs, as an entry's TryExec or Exec names it; an AppImage runs from a
+        // mount of its own, so its entry names the image the APPIMAGE variable points at.
+        for (const QString& program :
+             {executableOf(facts.pid), QFile::decodeName(environmentValue(environment, "APPIMAGE"))}) {
+            if (const DesktopEntryIndex::Entry* entry =
+                    program.isEmpty() ? nullptr : m_index.findByProgram(program)) {
+                return entry->id;
+            }
+        }
+    }
     return uninstalled;
+}
+
+QString X11WindowResolver::executableOf(quint32 pid)
+{
+    char target[4096];
+    const ssize_t n = ::readlink(procPath(pid, "exe").constData(), target, sizeof target - 1);
+    if (n <= 0) {
+        return {};
+    }
+    QString path = QFile::decodeName(QByteArray(target, n));
+    // A program replaced on disk since it started (a package upgrade) still identifies it.
+    if (path.endsWith(QLatin1String(" (deleted)"))) {
+        path.chop(10);
+    }
+    return path;
 }
 
 QString X11WindowResolver::flatpakApplication(quint32 pid) const

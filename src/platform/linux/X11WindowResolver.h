@@ -16,7 +16,9 @@ class DesktopEntryIndex;
 //   - GIO_LAUNCHED_DESKTOP_FILE in the process environment, when GIO_LAUNCHED_DESKTOP_FILE_PID says
 //     the variable was set for this very process and not inherited from the one that launched it;
 //   - an entry whose StartupWMClass is the WM_CLASS instance, then class;
-//   - an entry whose ID is the WM_CLASS instance, then class, ignoring case.
+//   - an entry whose ID is the WM_CLASS instance, then class, ignoring case;
+//   - an entry whose TryExec or Exec names the process's executable (/proc/PID/exe), or the
+//     AppImage the process runs from ($APPIMAGE).
 // An ID named by a window property or Flatpak that no installed entry has is still better than
 // nothing, so it is the answer when no later rule finds an installed one. The process rules apply
 // only to windows of this machine (WM_CLIENT_MACHINE), PID from _NET_WM_PID.
@@ -52,6 +54,7 @@ private:
     QString flatpakApplication(quint32 pid) const;
     QStringList snapCandidates(quint32 pid, const QByteArray& environment) const;
     QString launchedDesktopFile(quint32 pid, const QByteArray& environment) const;
+    static QString executableOf(quint32 pid);
 
     xcb_connection_t* m_connection;
     Atoms m_atoms;

@@ -29,6 +29,8 @@ const uint32_t MaxIconSide = 4096;
 const uint32_t MaxListWords = 1u << 16;
 // How long "no active window" must last to count: window managers set the next one at once.
 const int FocusSettleMs = 200;
+// On client windows: their own properties, for a change of identity.
+const uint32_t ClientMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
 
 struct FreeDeleter
 {
@@ -94,6 +96,7 @@ X11Workspace::X11Workspace(const QByteArray& displayName, QObject* parent)
     }
     atoms.netWmPid = m_ewmh._NET_WM_PID;
     m_resolver.emplace(m_connection, atoms, m_index);
+    m_identityAtoms = {XCB_ATOM_WM_CLASS, atoms.gtkApplicationId, atoms.kdeDesktopFile};
 
     // Watch first, then read: a change in between shows up as an event that finds nothing new.
     const uint32_t rootMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
@@ -269,6 +272,9 @@ void X11Workspace::handle(const xcb_generic_event_t* event)
     }
     const auto* notify = reinterpret_cast<const xcb_property_notify_event_t*>(event);
     if (notify->window != m_root) {
+        if (m_identityAtoms.contains(notify->atom) && m_windowIds.contains(notify->window)) {
+            resolveAgain(notify->window);
+        }
         return;
     }
     // Properties are read as they are now, not as they were when the event was sent; later events
@@ -314,50 +320,80 @@ void X11Workspace::updateClientList()
     }
     const QSet<xcb_window_t> listed(list->cbegin(), list->cend());
 
+    // Some clients name their application only after mapping (WM_CLASS set late or changed); watched
+    // before their properties are read, no change is missed.
+    for (const xcb_window_t window : std::as_const(added)) {
+        xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &ClientMask);
+    }
     // Additions first: an application that swaps its last window for a new one keeps running.
     const QStringList ids = m_resolver->resolve(added);
     for (qsizetype i = 0; i < added.size(); ++i) {
         m_windowIds.insert(added[i], ids[i]);
-        if (ids[i].isEmpty()) {
-            continue;
-        }
-        if (Application* app = application(ids[i])) {
-            app->windows << added[i];
-            // A hidden application stays hidden: a window it opens now goes out of view at once.
-            if (app->hidden) {
-                iconify(added[i]);
-                xcb_flush(m_connection);
-            }
-        } else {
-            m_applications.append({ids[i], {added[i]}});
-            m_pending.emplace_back(Change::launched, ids[i]);
-        }
+        joinApplication(added[i], ids[i]);
     }
     for (const xcb_window_t window : std::as_const(m_clientList)) {
-        if (listed.contains(window)) {
-            continue;
-        }
-        const QString id = m_windowIds.take(window);
-        Application* app = id.isEmpty() ? nullptr : application(id);
-        if (!app) {
-            continue;
-        }
-        app->windows.removeAll(window);
-        if (app->lastActive == window) {
-            app->lastActive = XCB_WINDOW_NONE;
-        }
-        if (app->windows.isEmpty()) {
-            m_applications.removeIf([&id](const Application& a) { return a.id == id; });
-            if (m_activeApplication == id) {
-                m_activeApplication.clear();
-            }
-            m_pending.emplace_back(Change::terminated, id);
+        if (!listed.contains(window)) {
+            leaveApplication(window, m_windowIds.take(window));
         }
     }
     m_clientList = *list;
     // The active window may have been announced before it was listed. When it has just left the list,
     // focus is about to move and the next _NET_ACTIVE_WINDOW tells where.
     if (m_windowIds.contains(m_activeWindow)) {
+        followActiveWindow();
+    }
+}
+
+void X11Workspace::joinApplication(xcb_window_t window, const QString& id)
+{
+    if (id.isEmpty()) {
+        return;
+    }
+    if (Application* app = application(id)) {
+        app->windows << window;
+        // A hidden application stays hidden: a window it opens now goes out of view at once.
+        if (app->hidden) {
+            iconify(window);
+            xcb_flush(m_connection);
+        }
+    } else {
+        m_applications.append({id, {window}});
+        m_pending.emplace_back(Change::launched, id);
+    }
+}
+
+void X11Workspace::leaveApplication(xcb_window_t window, const QString& id)
+{
+    Application* app = id.isEmpty() ? nullptr : application(id);
+    if (!app) {
+        return;
+    }
+    app->windows.removeAll(window);
+    if (app->lastActive == window) {
+        app->lastActive = XCB_WINDOW_NONE;
+    }
+    if (app->windows.isEmpty()) {
+        m_applications.removeIf([&id](const Application& a) { return a.id == id; });
+        if (m_activeApplication == id) {
+            m_activeApplication.clear();
+        }
+        m_pending.emplace_back(Change::terminated, id);
+    }
+}
+
+// A listed window that now says it belongs to another application moves there, as if it had closed
+// and opened again; in front, it brings its new application forward.
+void X11Workspace::resolveAgain(xcb_window_t window)
+{
+    const QString id = m_resolver->resolve(QList<xcb_window_t>{window}).value(0);
+    const QString previous = m_windowIds.value(window);
+    if (id == previous) {
+        return;
+    }
+    m_windowIds.insert(window, id);
+    joinApplication(window, id);
+    leaveApplication(window, previous);
+    if (m_activeWindow == window) {
         followActiveWindow();
     }
 }

@@ -29,7 +29,8 @@ class QTimer;
 // only the half that concerns an application. Focus going to no window at all deactivates only once
 // it has stayed there for a fifth of a second: window managers pass through "none" on every switch.
 // Hiding the active application deactivates it at once. Hidden means until unhide() or activate():
-// a window the application opens meanwhile is hidden too.
+// a window the application opens meanwhile is hidden too. A window whose WM_CLASS (or application
+// property) changes is resolved again, and moves to the application it now belongs to.
 //
 // If the X connection breaks, nothing more is reported and every action does nothing.
 class X11Workspace : public Workspace
@@ -79,6 +80,9 @@ private:
     Event nextEvent();
     void handle(const xcb_generic_event_t* event);
     void updateClientList();
+    void joinApplication(xcb_window_t window, const QString& id);
+    void leaveApplication(xcb_window_t window, const QString& id);
+    void resolveAgain(xcb_window_t window);
     void updateActiveWindow();
     void followActiveWindow();
     void setActiveApplication(const QString& id);
@@ -107,6 +111,7 @@ private:
 
     DesktopEntryIndex m_index;
     std::optional<X11WindowResolver> m_resolver;
+    QList<xcb_atom_t> m_identityAtoms; // window properties that tell its application
 
     QList<xcb_window_t> m_clientList;         // as last read
     QHash<xcb_window_t, QString> m_windowIds; // every listed window's ID, empty for none

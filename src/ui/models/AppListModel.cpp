@@ -1,6 +1,7 @@
 #include "AppListModel.h"
 
 #include "app/AppState.h"
+#include "app/ProtectionChanges.h"
 #include "apps/AppProtectionEngine.h"
 #include "apps/InstalledApps.h"
 #include "auth/SessionManager.h"
@@ -104,13 +105,13 @@ void AppListModel::relock(const QString& bundleID)
 void AppListModel::setProtection(const QString& bundleID, bool enabled)
 {
     if (const auto app = find(bundleID))
-        m_state.appEngine()->setProtection(*app, enabled);
+        m_state.changes()->setAppProtection(*app, enabled);
 }
 
 void AppListModel::remove(const QString& bundleID)
 {
     if (const auto app = find(bundleID))
-        m_state.appEngine()->removeProtection(*app);
+        m_state.changes()->removeApp(*app);
 }
 
 int AppListModel::addDesktopEntries(const QStringList& paths)

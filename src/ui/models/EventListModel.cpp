@@ -1,5 +1,6 @@
 #include "EventListModel.h"
 
+#include "app/ProtectionChanges.h"
 #include "store/EventLog.h"
 
 #include <QRegularExpression>
@@ -25,6 +26,8 @@ Presentation presentation(LogEventKind kind)
         return {"exclamationmark.shield.fill", "orange"};
     case LogEventKind::systemRelock:
         return {"moon.zzz.fill", "indigo"};
+    case LogEventKind::protectionChanged:
+        return {"lock.shield.fill", "orange"};
     case LogEventKind::error:
         break;
     }
@@ -32,9 +35,10 @@ Presentation presentation(LogEventKind kind)
 }
 } // namespace
 
-EventListModel::EventListModel(EventLog& log, QObject* parent)
+EventListModel::EventListModel(EventLog& log, ProtectionChanges& changes, QObject* parent)
     : QAbstractListModel(parent)
     , m_log(log)
+    , m_changes(changes)
 {
     // The log changes as a whole (a record shifts every row), so the rows are rebuilt.
     connect(&log, &EventLog::eventsChanged, this, [this] {
@@ -98,5 +102,5 @@ QString EventListModel::formatDate(const QDateTime& date, const QLocale& locale)
 
 void EventListModel::clear()
 {
-    m_log.clear();
+    m_changes.clearLog();
 }

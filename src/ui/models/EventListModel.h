@@ -5,6 +5,7 @@
 #include <QtQml/qqmlregistration.h>
 
 class EventLog;
+class ProtectionChanges;
 
 // The activity log as rows, in the log's own order (newest first), each with its kind's symbol
 // and colour name and its date in the user's locale.
@@ -26,7 +27,8 @@ public:
         ToneRole,
     };
 
-    explicit EventListModel(EventLog& log, QObject* parent = nullptr);
+    // Clearing goes through `changes`, which asks for proof first.
+    EventListModel(EventLog& log, ProtectionChanges& changes, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -43,4 +45,5 @@ signals:
 
 private:
     EventLog& m_log;
+    ProtectionChanges& m_changes;
 };

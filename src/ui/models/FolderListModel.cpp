@@ -1,6 +1,7 @@
 #include "FolderListModel.h"
 
 #include "app/AppState.h"
+#include "app/ProtectionChanges.h"
 #include "folders/FolderProtectionEngine.h"
 #include "folders/FolderStatus.h"
 #include "model/JsonFields.h"
@@ -112,7 +113,7 @@ void FolderListModel::unlock(const QString& id)
 void FolderListModel::remove(const QString& id)
 {
     if (const auto folder = find(id))
-        m_state.folderEngine()->removeProtection(*folder);
+        m_state.changes()->removeFolder(*folder);
 }
 
 void FolderListModel::addFolders(const QStringList& paths)

@@ -1,6 +1,7 @@
 #include "SettingsModel.h"
 
 #include "app/AppState.h"
+#include "app/ProtectionChanges.h"
 #include "auth/AuthenticationService.h"
 #include "store/PolicyStore.h"
 
@@ -31,9 +32,7 @@ bool SettingsModel::relockAppsOnFocusLoss() const
 
 void SettingsModel::setRelockAppsOnFocusLoss(bool on)
 {
-    VeilmarkSettings settings = m_state.policy()->settings();
-    settings.relockAppsOnFocusLoss = on;
-    m_state.policy()->setSettings(settings);
+    m_state.changes()->setRelockSetting(ProtectionChanges::RelockSetting::appsOnFocusLoss, on);
 }
 
 bool SettingsModel::relockOnSleepOrScreenLock() const
@@ -43,9 +42,7 @@ bool SettingsModel::relockOnSleepOrScreenLock() const
 
 void SettingsModel::setRelockOnSleepOrScreenLock(bool on)
 {
-    VeilmarkSettings settings = m_state.policy()->settings();
-    settings.relockOnSleepOrScreenLock = on;
-    m_state.policy()->setSettings(settings);
+    m_state.changes()->setRelockSetting(ProtectionChanges::RelockSetting::onSleepOrScreenLock, on);
 }
 
 bool SettingsModel::launchAtLogin() const

@@ -8,6 +8,7 @@
 #include "SettingsModel.h"
 #include "VeilmarkBuild.h"
 #include "app/AppState.h"
+#include "app/ProtectionChanges.h"
 #include "apps/AppProtectionEngine.h"
 
 #include <QCoreApplication>
@@ -19,7 +20,7 @@ ViewContext::ViewContext(AppState& state, const QString& homePath, QObject* pare
     , m_enabledApps(new AppListModel(state, true, this))
     , m_folders(new FolderListModel(state, homePath, false, this))
     , m_enabledFolders(new FolderListModel(state, homePath, true, this))
-    , m_events(new EventListModel(*state.log(), this))
+    , m_events(new EventListModel(*state.log(), *state.changes(), this))
     , m_settings(new SettingsModel(state, this))
     , m_installedApps(new DesktopEntryModel(state.appEngine()->installedApps(), this))
     , m_directories(new DirectoryModel(homePath, this))
@@ -51,5 +52,5 @@ void ViewContext::lockEverything(const QString& reason)
 
 void ViewContext::quit()
 {
-    QCoreApplication::quit();
+    m_state.changes()->quit([] { QCoreApplication::quit(); });
 }

@@ -11,18 +11,19 @@ Rectangle {
     readonly property bool fingerprintMode: prompt.mode === "fingerprint"
 
     function reset() {
-        password.text = ""
+        password.clear()
         if (!fingerprintMode)
             password.forceActiveFocus()
         else
             root.forceActiveFocus()
     }
 
+    // The field goes to C++ whole: reading its text here would leave script copies of the password
+    // behind. For the same reason nothing below binds to password.text, only to its length.
     function submit() {
-        if (password.text.length === 0 || prompt.busy)
+        if (password.length === 0 || prompt.busy)
             return
-        prompt.submitPassword(password.text)
-        password.text = ""
+        prompt.submitPassword(password)
     }
 
     // Fixed, so the window never resizes under the pointer when the status line changes.
@@ -95,6 +96,7 @@ Rectangle {
         TextField {
             id: password
 
+            objectName: "passwordField"
             visible: !root.fingerprintMode
             Layout.fillWidth: true
             echoMode: TextInput.Password
@@ -130,14 +132,13 @@ Rectangle {
             Button {
                 text: "Cancel"
                 Accessible.name: text
-                enabled: !root.prompt.busy || !root.fingerprintMode
                 onClicked: root.prompt.cancel()
             }
             Button {
                 text: "Unlock"
                 visible: !root.fingerprintMode
                 highlighted: true
-                enabled: password.text.length > 0 && !root.prompt.busy
+                enabled: password.length > 0 && !root.prompt.busy
                 Accessible.name: text
                 onClicked: root.submit()
             }
