@@ -1,6 +1,26 @@
+#include "ChildProcesses.h"
 #include "ShieldWindow.h"
-#include "X11ProtectionRig.h"
+#include "ShieldWindows.h"
+#include "apps/AppProtectionEngine.h"
+#include "apps/OverlayManager.h"
+#include "auth/AttemptBackoff.h"
+#include "auth/AuthenticationService.h"
+#include "auth/KeychainService.h"
+#include "auth/PromptAuthenticator.h"
+#include "auth/SessionManager.h"
+#include "fakes/FakeClock.h"
+#include "fakes/FakePasswordVerifier.h"
+#include "fakes/FakePresencePrompt.h"
+#include "fakes/FakeSecretStore.h"
+#include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/FprintdVerifier.h"
+#include "platform/linux/X11Workspace.h"
+#include "store/EventLog.h"
+#include "store/PolicyStore.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -13,6 +33,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 Q_IMPORT_QML_PLUGIN(VeilmarkPlugin)
@@ -22,6 +48,12 @@ Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 // on a connection of its own stamps three reports on arrival: _NET_ACTIVE_WINDOW naming the
 // protected window, its WM_STATE turning Iconic, and the shield window being mapped. Run under
 // tests/xvfb-session.sh (a private Xvfb with openbox).
+//
+// The prompt behind the shield is the real one as far as fprintd goes (PromptAuthenticator with
+// FprintdVerifier on a private system bus); only its window and the password check are stand-ins.
+// Each figure is taken three times: with no fingerprint service, with a fingerprint service that
+// owns its name but never answers, and with fprintd and libfprint's virtual reader, a finger
+// enrolled. A round whose reports did not all arrive counts as unobserved and is printed as such.
 namespace {
 using Clock = std::chrono::steady_clock;
 
@@ -166,22 +198,166 @@ bool waitFor(const std::function<bool()>& done, int ms = 3000)
     return true;
 }
 
-void report(const char* what, std::vector<double> ms)
+// `unobserved`: rounds in which the watcher did not see every report; they count as failures.
+void report(const std::string& what, std::vector<double> ms, int unobserved)
 {
     if (ms.empty()) {
-        std::printf("%s: no samples\n", what);
+        std::printf("%s: no samples, %d rounds unobserved (FAILED)\n", what.c_str(), unobserved);
         return;
     }
     std::sort(ms.begin(), ms.end());
     auto at = [&](double q) { return ms[std::min(ms.size() - 1, size_t(q * double(ms.size())))]; };
-    std::printf("%s: n=%zu median %.2f ms, p90 %.2f ms, p99 %.2f ms, max %.2f ms\n", what, ms.size(), at(0.5),
-                at(0.9), at(0.99), ms.back());
+    std::printf("%s: n=%zu median %.2f ms, p90 %.2f ms, p99 %.2f ms, max %.2f ms; unobserved %d%s\n",
+                what.c_str(), ms.size(), at(0.5), at(0.9), at(0.99), ms.back(), unobserved,
+                unobserved > 0 ? " (FAILED)" : "");
 }
 
 double msBetween(int64_t from, int64_t to)
 {
     return double(to - from) / 1e6;
 }
+
+// Application protection on the real X server with the real prompt flow and fprintd client.
+struct Rig
+{
+    FakeClock clock;
+    FakeSecretStore secrets;
+    KeychainService keychain{secrets};
+    PolicyStore policy;
+    EventLog log;
+    SessionManager sessions{clock};
+    QTemporaryDir attempts;
+    AttemptBackoff backoff{clock, attempts.filePath("attempts.json")};
+    FakePresencePrompt prompt;
+    FprintdVerifier reader;
+    FakePasswordVerifier passwords;
+    PromptAuthenticator authenticator{prompt, reader, passwords, backoff};
+    AuthenticationService auth{authenticator, keychain};
+    X11Workspace workspace;
+    DesktopEntryIndex installed;
+    ShieldWindows display;
+    OverlayManager overlay{display};
+    AppProtectionEngine engine{policy, auth, sessions, overlay, log, workspace, installed};
+
+    void cancel()
+    {
+        authenticator.cancelPrompt(Authenticator::Result::userCancel);
+        overlay.model().cancel();
+    }
+};
+
+// The services of a private system bus: fprintd with the virtual reader and polkit's mock, or a
+// stand-in that owns fprintd's name and never answers.
+class FingerprintServices
+{
+public:
+    explicit FingerprintServices(const QString& dir)
+        : m_dir(dir)
+    {}
+    ~FingerprintServices()
+    {
+        for (QProcess* process : {&m_fprintd, &m_hung, &m_polkit, &m_bus})
+            stop(*process);
+    }
+
+    // Before anything touches the system bus: QDBusConnection connects to it once per process.
+    bool startBus()
+    {
+        dieWithTest(m_bus);
+        m_bus.start("/usr/bin/dbus-daemon",
+                    {"--session", "--nofork", "--print-address=1", "--address=unix:dir=" + m_dir});
+        while (!m_bus.canReadLine() && m_bus.waitForReadyRead(10000)) {
+        }
+        const QByteArray address = m_bus.readLine().trimmed();
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+        m_client.emplace(QDBusConnection::connectToBus(QString::fromUtf8(address), "bench-client"));
+        return m_client->isConnected();
+    }
+    bool startHung()
+    {
+        return start(m_hung, "/usr/bin/python3",
+                     {"-c", "import dbus, time; dbus.SystemBus().request_name('net.reactivated.Fprint'); "
+                            "time.sleep(3600)"},
+                     "net.reactivated.Fprint");
+    }
+    bool stopHung()
+    {
+        stop(m_hung);
+        return waitFor([this] { return !registered("net.reactivated.Fprint"); }, 10000);
+    }
+    bool startFprintd()
+    {
+        if (!start(m_polkit, "/usr/bin/python3", {"-m", "dbusmock", "--system", "--template", "polkitd"},
+                   "org.freedesktop.PolicyKit1"))
+            return false;
+        QDBusMessage allow = QDBusMessage::createMethodCall("org.freedesktop.PolicyKit1",
+                                                            "/org/freedesktop/PolicyKit1/Authority",
+                                                            "org.freedesktop.DBus.Mock", "AllowUnknown");
+        allow.setArguments({true});
+        m_client->call(allow);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("STATE_DIRECTORY", m_dir + "/fprintd-state");
+        environment.insert("FP_DRIVERS_WHITELIST", "virtual_device");
+        environment.insert("FP_VIRTUAL_DEVICE", m_dir + "/reader");
+        m_fprintd.setProcessEnvironment(environment);
+        return start(m_fprintd, "/usr/libexec/fprintd", {"--no-timeout"}, "net.reactivated.Fprint") &&
+               enroll();
+    }
+
+private:
+    bool registered(const QString& name) { return m_client->interface()->isServiceRegistered(name); }
+
+    bool start(QProcess& process, const QString& program, const QStringList& arguments, const QString& name)
+    {
+        dieWithTest(process);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(program, arguments);
+        return waitFor([&] { return registered(name); }, 10000);
+    }
+
+    bool scan(const QByteArray& command)
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(m_dir + "/reader").constData(), sizeof address.sun_path);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                          ::write(fd, command.constData(), size_t(command.size())) == command.size();
+        ::close(fd);
+        return sent;
+    }
+
+    // One finger through fprintd's own client, a scan per stage once the previous one was taken.
+    bool enroll()
+    {
+        QProcess client;
+        dieWithTest(client);
+        client.start("fprintd-enroll", {"-f", "right-index-finger"});
+        QByteArray output;
+        const bool enrolled = waitFor(
+            [&] {
+                output += client.readAllStandardOutput();
+                if (output.contains("enroll-completed"))
+                    return true;
+                const qsizetype stages = output.count("Enroll result");
+                scan("SCAN right-index-finger");
+                waitFor(
+                    [&] {
+                        return (output += client.readAllStandardOutput()).count("Enroll result") > stages;
+                    },
+                    2000);
+                return false;
+            },
+            60000);
+        client.waitForFinished(10000);
+        return enrolled;
+    }
+
+    QString m_dir;
+    QProcess m_bus, m_polkit, m_fprintd, m_hung;
+    std::optional<QDBusConnection> m_client;
+};
 } // namespace
 
 int main(int argc, char* argv[])
@@ -200,7 +376,13 @@ int main(int argc, char* argv[])
     QGuiApplication app(argc, argv);
     const int rounds = argc > 1 ? QByteArray(argv[1]).toInt() : 200;
 
-    X11ProtectionRig rig;
+    QTemporaryDir busDir;
+    FingerprintServices services(busDir.path());
+    if (!services.startBus()) {
+        std::fputs("the private system bus did not start\n", stderr);
+        return 1;
+    }
+    Rig rig;
     // The desktop entry lives under /usr/... as far as the engine knows: only the screen is measured.
     rig.policy.addApp(
         {"vmbenchterm", "Bench Terminal", "/usr/share/applications/vmbenchterm.desktop", true, true});
@@ -210,65 +392,110 @@ int main(int argc, char* argv[])
     watcher.start();
 
     // Activation: the terminal runs, is locked, and is brought to the front again and again.
-    QProcess terminal;
-    terminal.start("xterm", {"-class", "VmBenchTerm", "-geometry", "80x20+50+50"});
-    if (!waitFor([&] { return rig.workspace.runningApplications().contains("vmbenchterm"); }, 10000)) {
-        std::fputs("the terminal never appeared\n", stderr);
-        return 1;
-    }
-    QProcess search;
-    search.start("xdotool", {"search", "--class", "VmBenchTerm"});
-    search.waitForFinished();
-    const xcb_window_t window = search.readAllStandardOutput().trimmed().split('\n').first().toUInt();
-    watcher.watch(window);
-    // Warm up once so the shield windows exist; later rounds reuse them.
-    std::vector<double> activation;
-    for (int round = 0; round <= rounds; ++round) {
-        watcher.reset();
-        if (!rig.display.windows().empty())
-            watcher.shield = xcb_window_t(rig.display.windows().front()->winId());
-        watcher.activateTarget();
-        const bool shown =
-            waitFor([&] { return watcher.iconicAt && watcher.activeAt && rig.overlay.isShown(); });
-        if (shown && watcher.shield)
-            waitFor([&] { return watcher.mappedAt != 0; });
-        if (shown && round > 0 && watcher.mappedAt)
-            activation.push_back(
-                msBetween(watcher.activeAt, std::max(watcher.iconicAt.load(), watcher.mappedAt.load())));
-        rig.authenticator.reply(Authenticator::Result::userCancel);
-        rig.overlay.model().cancel();
-        waitFor([&] { return !rig.display.windows().empty() && !rig.display.windows().front()->isVisible(); },
+    const auto activation = [&](const std::string& mode) {
+        QProcess terminal;
+        terminal.start("xterm", {"-class", "VmBenchTerm", "-geometry", "80x20+50+50"});
+        if (!waitFor([&] { return rig.workspace.runningApplications().contains("vmbenchterm"); }, 10000)) {
+            std::printf("%s: the terminal never appeared\n", mode.c_str());
+            return;
+        }
+        QProcess search;
+        search.start("xdotool", {"search", "--class", "VmBenchTerm"});
+        search.waitForFinished();
+        const xcb_window_t window = search.readAllStandardOutput().trimmed().split('\n').first().toUInt();
+        watcher.watch(window);
+        std::vector<double> ms;
+        int unobserved = 0;
+        int fingerprintPrompts = 0;
+        // Round 0 warms up, so the shield windows exist; later rounds reuse them.
+        for (int round = 0; round <= rounds; ++round) {
+            watcher.reset();
+            if (!rig.display.windows().empty())
+                watcher.shield = xcb_window_t(rig.display.windows().front()->winId());
+            watcher.activateTarget();
+            const bool shown =
+                waitFor([&] { return watcher.iconicAt && watcher.activeAt && rig.overlay.isShown(); });
+            if (shown && watcher.shield)
+                waitFor([&] { return watcher.mappedAt != 0; });
+            if (round > 0 && shown && watcher.mappedAt)
+                ms.push_back(
+                    msBetween(watcher.activeAt, std::max(watcher.iconicAt.load(), watcher.mappedAt.load())));
+            else if (round > 0)
+                ++unobserved;
+            fingerprintPrompts += rig.prompt.isOpen && rig.prompt.mode == PresencePrompt::Mode::fingerprint;
+            rig.cancel();
+            waitFor(
+                [&] { return !rig.display.windows().empty() && !rig.display.windows().front()->isVisible(); },
                 1000);
-        // Let the focus settle where the window manager puts it after the hide.
-        waitFor([] { return false; }, 250);
-    }
-    report("active window reported -> all windows iconic and shield mapped", activation);
-    terminal.kill();
-    terminal.waitForFinished();
+            // Let the focus settle where the window manager puts it after the hide.
+            waitFor([] { return false; }, 250);
+        }
+        report(mode + ": active window reported -> all windows iconic and shield mapped", ms, unobserved);
+        std::printf("%s: %d of %d prompts asked for the fingerprint\n", mode.c_str(), fingerprintPrompts,
+                    rounds + 1);
+        terminal.kill();
+        terminal.waitForFinished();
+    };
 
     // Launch: a protected terminal starts; from its window entering the client list to iconic.
-    std::vector<double> launch;
-    for (int round = 0; round < 20; ++round) {
-        waitFor([&] { return !rig.workspace.runningApplications().contains("vmbenchterm"); }, 3000);
-        QThread::msleep(50);
-        QCoreApplication::processEvents();
-        watcher.reset();
-        watcher.target = 0;
-        watcher.followNewClients = true;
-        QProcess fresh;
-        fresh.start("xterm", {"-class", "VmBenchTerm", "-geometry", "80x20+50+50"});
-        if (!waitFor([&] { return rig.workspace.runningApplications().contains("vmbenchterm"); }, 10000))
-            break;
-        waitFor([&] { return watcher.iconicAt != 0; }, 2000);
-        const int64_t listed = watcher.clientListAt;
-        if (listed && watcher.iconicAt)
-            launch.push_back(msBetween(listed, watcher.iconicAt));
-        rig.authenticator.reply(Authenticator::Result::userCancel);
-        rig.overlay.model().cancel();
-        fresh.kill();
-        fresh.waitForFinished();
+    const auto launch = [&](const std::string& mode) {
+        std::vector<double> ms;
+        int unobserved = 0;
+        for (int round = 0; round < 20; ++round) {
+            waitFor([&] { return !rig.workspace.runningApplications().contains("vmbenchterm"); }, 3000);
+            QThread::msleep(50);
+            QCoreApplication::processEvents();
+            watcher.reset();
+            watcher.target = 0;
+            watcher.followNewClients = true;
+            QProcess fresh;
+            fresh.start("xterm", {"-class", "VmBenchTerm", "-geometry", "80x20+50+50"});
+            waitFor([&] { return rig.workspace.runningApplications().contains("vmbenchterm"); }, 10000);
+            waitFor([&] { return watcher.iconicAt != 0; }, 2000);
+            const int64_t listed = watcher.clientListAt;
+            if (listed && watcher.iconicAt)
+                ms.push_back(msBetween(listed, watcher.iconicAt));
+            else
+                ++unobserved;
+            rig.cancel();
+            fresh.kill();
+            fresh.waitForFinished();
+        }
+        watcher.followNewClients = false;
+        report(mode + ": window listed by the window manager -> iconic", ms, unobserved);
+    };
+
+    struct Mode
+    {
+        std::string name;
+        std::function<bool()> begin;
+        std::function<bool()> end;
+    };
+    const std::vector<Mode> modes{
+        {"no fingerprint service", [] { return true; }, [] { return true; }},
+        {"fingerprint service hung", [&] { return services.startHung(); },
+         [&] { return services.stopHung(); }},
+        {"fprintd, reader, enrolled finger", [&] { return services.startFprintd(); }, [] { return true; }},
+    };
+    for (const Mode& mode : modes) {
+        if (!mode.begin()) {
+            std::printf("%s: could not be set up\n", mode.name.c_str());
+            return 1;
+        }
+        // The verifier learns what the bus now offers (a hung service: after its query timed out).
+        rig.reader.refreshAvailability();
+        waitFor([] { return false; }, 1500);
+        std::printf("%s: reader %s, prints %s\n", mode.name.c_str(), rig.reader.hasDevice() ? "yes" : "no",
+                    rig.reader.hasEnrolledPrints() ? "yes" : "no");
+        std::fflush(stdout);
+        activation(mode.name);
+        launch(mode.name);
+        std::fflush(stdout);
+        if (!mode.end()) {
+            std::printf("%s: could not be taken down\n", mode.name.c_str());
+            return 1;
+        }
     }
-    report("window listed by the window manager -> iconic", launch);
 
     watcher.stop = true;
     watcher.wait();

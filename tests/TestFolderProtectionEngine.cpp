@@ -194,9 +194,10 @@ private slots:
         rig.unlock(d, Result::success);
         rig.engine.lock(rig.stored(a));
         QVERIFY(!rig.sessions.hasFolderSession(rig.stored(a).id));
+        QCOMPARE(::chmod(QFile::encodeName(b), 0750), 0); // opened by hand, not yet noticed
         rig.engine.relockAll("Computer going to sleep");
-        QCOMPARE(QStringList({rig.state(a), rig.state(c), rig.state(d)}),
-                 QStringList({"locked, closed", "unlocked, open", "locked, closed"}));
+        QCOMPARE(QStringList({rig.state(a), rig.state(b), rig.state(c), rig.state(d)}),
+                 QStringList({"locked, closed", "locked, closed", "unlocked, open", "locked, closed"}));
         QVERIFY(rig.sessions.folderDeadlines().isEmpty());
 
         rig.unlock(d, Result::success);

@@ -133,6 +133,8 @@ private slots:
         PresencePromptWindow prompt;
         // Built before the shield, as in the running program: stacking must not depend on it.
         prompt.open(PresencePrompt::Mode::password, "unlock the folder “Taxes”");
+        // Mapped by the window manager first: closed before that, it would map it all the same.
+        QVERIFY(QTest::qWaitForWindowExposed(prompt.view()));
         prompt.close();
         shield.showWindows(model);
         // The shield takes the focus once mapped; when that has happened, it cannot take it back later.
@@ -148,6 +150,29 @@ private slots:
         QTRY_COMPARE(submitted.count(), 1);
         QCOMPARE(submitted.first().first().toByteArray(), QByteArray("pw"));
         prompt.close();
+        shield.hideWindows();
+    }
+
+    // A monitor plugged in while the shield is up is covered at once; one unplugged takes its
+    // window with it. (Xvfb's RandR monitors stand in for real ones.)
+    void monitorsComingAndGoing()
+    {
+        ShieldModel model;
+        ShieldWindows shield;
+        QCOMPARE(shield.showWindows(model), 2);
+        const auto xrandr = [](const QStringList& arguments) {
+            return QProcess::execute("xrandr", arguments);
+        };
+        QCOMPARE(xrandr({"--delmonitor", "right"}), 0);
+        QTRY_COMPARE(QGuiApplication::screens().size(), 1);
+        QCOMPARE(shield.windows().size(), size_t(1));
+        QCOMPARE(xrandr({"--setmonitor", "right", "1280/339x800/212+1280+0", "none"}), 0);
+        QTRY_COMPARE(QGuiApplication::screens().size(), 2);
+        QCOMPARE(shield.windows().size(), size_t(2));
+        ShieldWindow* added = shield.windows().back().get();
+        QVERIFY(QTest::qWaitForWindowExposed(added));
+        QCOMPARE(added->geometry(), QRect(1280, 0, 1280, 800));
+        QTRY_COMPARE(QGuiApplication::focusWindow(), shield.windows().front().get());
         shield.hideWindows();
     }
 };

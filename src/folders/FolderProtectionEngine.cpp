@@ -231,11 +231,13 @@ void FolderProtectionEngine::relockAll(const QString& reason)
     m_sessions.endAllFolderSessions();
     QHash<QUuid, ProtectedFolder> relocked;
     for (ProtectedFolder folder : m_policy.folders()) {
-        if (folder.enabled && !folder.isLocked) {
-            lockDirectory(folder);
-            folder.isLocked = true;
-            relocked.insert(folder.id, folder);
-        }
+        // Stored locked yet open (changed behind Veilmark's back a moment ago, before the watcher
+        // could act): locked as well, since this may be the last thing Veilmark does.
+        if (!folder.enabled || (folder.isLocked && probe(folder).state != FolderStatus::State::lockFailed))
+            continue;
+        lockDirectory(folder);
+        folder.isLocked = true;
+        relocked.insert(folder.id, folder);
     }
     if (relocked.isEmpty())
         return;

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <xcb/xcb.h>
 
 namespace {
 // Another client (the window manager in the middle of a switch) may hold the keyboard for a
@@ -117,6 +118,13 @@ void ShieldWindows::takeKeyboard(QWindow* preferred)
         }
     }
     focus->requestActivate();
+    // Qt stamps its request with the time of the last event it saw; the window manager's own focus
+    // changes since then (after an iconify) would make the server ignore it. "Now" always counts.
+    if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+        xcb_set_input_focus(x11->connection(), XCB_INPUT_FOCUS_PARENT, xcb_window_t(focus->winId()),
+                            XCB_CURRENT_TIME);
+        xcb_flush(x11->connection());
+    }
 }
 
 // The window manager hands the focus on when a window it manages goes (an application being

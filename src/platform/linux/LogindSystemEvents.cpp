@@ -3,6 +3,7 @@
 #include "platform/linux/LinuxLogging.h"
 
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
@@ -80,10 +81,15 @@ void LogindSystemEvents::start()
     // Subscribed before the inhibitor is asked for, so that no sleep can start unseen in between.
     bus.connect(kLogind, kManagerPath, kManagerInterface, QStringLiteral("PrepareForSleep"), this,
                 SLOT(onPrepareForSleep(bool)));
-    bus.connect(kLogind, kManagerPath, kManagerInterface, QStringLiteral("PrepareForShutdown"), this,
-                SLOT(onPrepareForShutdown(bool)));
-    bus.connect(kLogind, kManagerPath, kManagerInterface, QStringLiteral("SessionRemoved"), this,
-                SLOT(onSessionRemoved(QString, QDBusObjectPath)));
+    // A slot is matched by the names of its argument types: the object path type must be known by name.
+    qRegisterMetaType<QDBusObjectPath>();
+    if (!bus.connect(kLogind, kManagerPath, kManagerInterface, QStringLiteral("PrepareForShutdown"), this,
+                     SLOT(onPrepareForShutdown(bool))) ||
+        !bus.connect(kLogind, kManagerPath, kManagerInterface, QStringLiteral("SessionRemoved"), this,
+                     SLOT(onSessionRemoved(QString, QDBusObjectPath)))) {
+        qCWarning(lcLogind) << "cannot follow shutdown and the end of the session:"
+                            << bus.lastError().message();
+    }
     m_logindWatcher = new QDBusServiceWatcher(
         kLogind, bus, QDBusServiceWatcher::WatchForRegistration | QDBusServiceWatcher::WatchForUnregistration,
         this);
