@@ -191,6 +191,8 @@ private slots:
         QTest::keyClick(view, Qt::Key_Return);
         QCOMPARE(submitted, QList<QByteArray>{"hunter2"});
         QCOMPARE(field->property("text").toString(), "");
+        // As while failed attempts make the user wait.
+        window.setStatus("Try again in 2 minutes", true);
         window.setBusy(true);
         typeAndShoot(view, "again", "prompt-busy");
         QTest::keyClick(view, Qt::Key_Return);
