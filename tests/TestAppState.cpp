@@ -285,6 +285,20 @@ private slots:
         QCOMPARE(rig.state->isDark(), dark[2]);
         QCOMPARE(changes.size(), int(dark[0]) + int(dark[1] != dark[0]) + int(dark[2] != dark[1]));
     }
+
+    // Each failed attempt is recorded under what the prompt was for.
+    void failedAttemptsAreRecordedByWhatWasAsked()
+    {
+        Rig rig;
+        for (const char* reason : {"unlock Firefox", "unlock the folder “Taxes”", "clear the activity log"})
+            rig.authenticator.onFailedAttempt(reason, "Wrong password");
+        QStringList recorded;
+        for (const LogEvent& e : rig.state->log()->events())
+            recorded.prepend(rawValue(e.kind) + "|" + e.subject + "|" + e.detail);
+        QCOMPARE(recorded, QStringList({"appAuthFailed|Unlock Firefox|Wrong password",
+                                        "folderAuthFailed|Unlock the folder “Taxes”|Wrong password",
+                                        "protectionChanged|Clear the activity log|Wrong password"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAppState)

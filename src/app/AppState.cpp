@@ -43,7 +43,12 @@ AppState::AppState(const PlatformServices& platform, QObject* parent)
             [this](const QString& reason, const QString& detail) {
                 const QString subject =
                     reason.isEmpty() ? QStringLiteral("Veilmark") : reason.at(0).toUpper() + reason.mid(1);
-                m_log->record(LogEventKind::appAuthFailed, subject, detail);
+                // The prompt's reason tells what was asked for: a folder, an app, or a change.
+                const LogEventKind kind =
+                    reason.startsWith(QLatin1String("unlock the folder")) ? LogEventKind::folderAuthFailed
+                    : reason.startsWith(QLatin1String("unlock "))         ? LogEventKind::appAuthFailed
+                                                                          : LogEventKind::protectionChanged;
+                m_log->record(kind, subject, detail);
             });
     updateStorageNotice();
 }
