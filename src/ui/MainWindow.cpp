@@ -3,18 +3,14 @@
 #include "ViewContext.h"
 
 #include <QKeyEvent>
-#include <QSurfaceFormat>
 
 MainWindow::MainWindow(ViewContext& context, QWindow* parent)
     : QQuickView(parent)
 {
     setTitle(QStringLiteral("Veilmark"));
-    setFlags(Qt::Window | Qt::FramelessWindowHint);
-    // The corners outside the panel's radius are see-through where a compositor runs.
-    QSurfaceFormat surface = format();
-    surface.setAlphaBufferSize(8);
-    setFormat(surface);
-    setColor(Qt::transparent);
+    // The window manager draws the title bar and the window controls, as for every other
+    // window of the desktop.
+    setFlags(Qt::Window);
     setMinimumSize(QSize(DefaultWidth, DefaultHeight));
     resize(DefaultWidth, DefaultHeight);
     setResizeMode(QQuickView::SizeRootObjectToView);

@@ -4,8 +4,8 @@
 
 class ViewContext;
 
-// The main window: frameless and transparent, so that MainView draws its own rounded glass panel
-// to the window's edges; moved by dragging the panel. 880 × 600 by default and at the least.
+// The main window, in the desktop's own decorations (title bar, window controls, moving and
+// resizing by the window manager); MainView fills it. 880 × 600 by default and at the least.
 class MainWindow : public QQuickView
 {
     Q_OBJECT

@@ -4,9 +4,8 @@ import QtQuick.Layouts
 import Veilmark
 import Veilmark.Models
 
-// The main window's content: a rounded glass panel with the sidebar on the left and the
-// selected screen on the right. The window itself is frameless and transparent; dragging the
-// panel's background moves it.
+// The main window's content: a glass panel with the sidebar on the left and the selected screen
+// on the right. The window manager decorates and moves the window.
 Item {
     id: root
 
@@ -38,15 +37,7 @@ Item {
             material: Theme.dark ? "hudWindow" : "underWindowBackground"
             blending: "behindWindow"
             emphasized: false
-            cornerRadius: 18
             dark: Theme.dark
-        }
-
-        // Moves the window when the panel's background is dragged.
-        DragHandler {
-            target: null
-            grabPermissions: PointerHandler.CanTakeOverFromAnything
-            onActiveChanged: if (active && root.Window.window) root.Window.window.startSystemMove()
         }
 
         RowLayout {
@@ -58,24 +49,9 @@ Item {
                 Layout.preferredWidth: 210
                 Layout.fillHeight: true
 
-                // Rounded on the window's side only: the right edge runs under the clip.
-                Item {
+                Rectangle {
                     anchors.fill: parent
-                    clip: true
-                    Rectangle {
-                        anchors.fill: parent
-                        anchors.rightMargin: -18
-                        radius: 18
-                        color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.05)
-                    }
-                }
-
-                WindowControls {
-                    anchors.left: parent.left
-                    anchors.top: parent.top
-                    anchors.leftMargin: 16
-                    anchors.topMargin: 16
-                    window: root.Window.window
+                    color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.05)
                 }
 
                 ColumnLayout {
@@ -86,7 +62,7 @@ Item {
                         spacing: 10
                         Layout.leftMargin: 14
                         Layout.rightMargin: 14
-                        Layout.topMargin: 44
+                        Layout.topMargin: 18
                         Layout.bottomMargin: 18
 
                         Symbol {
