@@ -58,13 +58,10 @@ constexpr unsigned char Mask = 0x5a;
 
 bool matchesMasked(const unsigned char* at, int stride, const QByteArray& masked)
 {
-    for (qsizetype i = 0; i < masked.size(); ++i) {
-        if ((at[i * stride] ^ Mask) != static_cast<unsigned char>(masked[i]))
+    for (qsizetype i = 0; i < masked.size(); ++i)
+        if ((at[i * stride] ^ Mask) != static_cast<unsigned char>(masked[i]) ||
+            (stride == 2 && at[i * 2 + 1] != 0))
             return false;
-        for (int zero = 1; zero < stride; ++zero)
-            if (at[i * stride + zero] != 0)
-                return false;
-    }
     return true;
 }
 
@@ -118,23 +115,17 @@ int occurrences(const QByteArray& masked, int stride)
 }
 
 // Accepts the masked secret and wipes what it was given, as the PAM check does.
-class MaskedPasswordCheck : public PasswordVerifier
+struct MaskedPasswordCheck : PasswordVerifier
 {
-public:
-    explicit MaskedPasswordCheck(const QByteArray& masked)
-        : m_masked(masked)
-    {}
+    QByteArray masked;
     void verify(QByteArray password, QObject*, std::function<void(Result)> done) override
     {
         const bool right =
-            password.size() == m_masked.size() &&
-            matchesMasked(reinterpret_cast<const unsigned char*>(password.constData()), 1, m_masked);
+            password.size() == masked.size() &&
+            matchesMasked(reinterpret_cast<const unsigned char*>(password.constData()), 1, masked);
         explicit_bzero(password.data(), size_t(password.size()));
         done({right ? Verdict::accepted : Verdict::rejected, {}});
     }
-
-private:
-    QByteArray m_masked;
 };
 } // namespace
 
@@ -163,8 +154,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(view));
         QQuickItem* root = view->rootObject();
         const auto shown = [root](const QString& text) { return find(root, "text", text) != nullptr; };
-        QVERIFY(shown("Veilmark is trying to unlock Firefox.") && shown("Cancel"));
-        QVERIFY(!shown("Unlock") && !find(root, "echoMode"));
+        QVERIFY(shown("Veilmark is trying to unlock Firefox.") && shown("Cancel") && !shown("Unlock") &&
+                !find(root, "echoMode"));
         typeAndShoot(view, "", "prompt-fingerprint");
         QVERIFY(QMetaObject::invokeMethod(find(root, "text", "Enter Password…"), "clicked"));
         QCOMPARE(fallback.count(), 1);
@@ -179,9 +170,8 @@ private slots:
         QCOMPARE(window.view(), view);
         QTRY_COMPARE(QGuiApplication::focusWindow(), view);
         other.hide();
-        QVERIFY(shown("Veilmark is trying to unlock the folder “Taxes”."));
-        QVERIFY(shown("Enter your password to allow this.") && shown("Cancel") && shown("Unlock"));
-        QVERIFY(!shown("Enter Password…"));
+        QVERIFY(shown("Veilmark is trying to unlock the folder “Taxes”.") && shown("Cancel") &&
+                shown("Unlock") && shown("Enter your password to allow this.") && !shown("Enter Password…"));
         QQuickItem* field = find(root, "echoMode");
         QVERIFY(field);
         QTRY_VERIFY(field->hasActiveFocus());
@@ -189,8 +179,7 @@ private slots:
         // Return submits what was typed and empties the field; not while it is being checked.
         typeAndShoot(view, "hunter2", "prompt-password");
         QTest::keyClick(view, Qt::Key_Return);
-        QCOMPARE(submitted, QList<QByteArray>{"hunter2"});
-        QCOMPARE(field->property("text").toString(), "");
+        QVERIFY(submitted == QList<QByteArray>{"hunter2"} && field->property("text").toString().isEmpty());
         // As while failed attempts make the user wait.
         window.setStatus("Try again in 2 minutes", true);
         window.setBusy(true);
@@ -207,8 +196,7 @@ private slots:
         QTest::keyClick(view, Qt::Key_Escape);
         QCOMPARE(cancelled.count(), 1);
         window.close();
-        QVERIFY(!window.isVisible());
-        QCOMPARE(field->property("text").toString(), "");
+        QVERIFY(!window.isVisible() && field->property("text").toString().isEmpty());
         QCOMPARE(cancelled.count(), 1);
         window.open(PresencePrompt::Mode::fingerprint, "unlock Mail");
         QVERIFY(QTest::qWaitForWindowExposed(view));
@@ -226,7 +214,8 @@ private slots:
             masked += char(('a' + QRandomGenerator::global()->bounded(26)) ^ Mask);
         PresencePromptWindow window;
         FakeFingerprintVerifier reader;
-        MaskedPasswordCheck check(masked);
+        MaskedPasswordCheck check;
+        check.masked = masked;
         QTemporaryDir dir;
         FakeClock clock;
         AttemptBackoff backoff(clock, dir.filePath("attempts.json"));
