@@ -36,6 +36,22 @@ private slots:
             QCOMPARE(row.data(EventListModel::SymbolRole).toString(), std::get<1>(kinds[i]));
             QCOMPARE(row.data(EventListModel::ToneRole).toString(), std::get<2>(kinds[i]));
         }
+        // Rows arrive one by one at the top; at the cap the oldest leaves from the bottom.
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        while (rig.log().events().size() < EventLog::cap)
+            rig.log().record(LogEventKind::error, "filler", "");
+        rig.log().record(LogEventKind::appUnlocked, "newest", "");
+        QCOMPARE(model.rowCount(), EventLog::cap);
+        QCOMPARE(inserted.size(), EventLog::cap - kinds.size() + 1);
+        QCOMPARE(inserted.last().mid(1), QVariantList({0, 0}));
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(removed.last().mid(1), QVariantList({int(EventLog::cap) - 1, int(EventLog::cap) - 1}));
+        QCOMPARE(reset.size(), 0);
+        QCOMPARE(model.index(0).data(EventListModel::SubjectRole).toString(), "newest");
+        QCOMPARE(model.index(int(EventLog::cap) - 1).data(EventListModel::SubjectRole).toString(),
+                 rawValue(std::get<0>(kinds[1])));
         // Clearing asks for proof and leaves only its own record.
         rig.authenticator.script = {Result::success};
         model.clear();

@@ -58,12 +58,13 @@ void EventLog::record(LogEventKind kind, const QString& subject, const QString& 
 {
     m_events.prepend(LogEvent{QUuid::createUuid(), QDateTime::currentDateTimeUtc(), kind, subject, detail});
     m_encoded.prepend(encodeEvent(m_events.constFirst()));
-    emit eventsChanged();
-    if (m_events.size() > cap) {
+    const qsizetype dropped = qMax<qsizetype>(0, m_events.size() - cap);
+    if (dropped > 0) {
         m_events.resize(cap);
         m_encoded.resize(cap);
-        emit eventsChanged();
     }
+    emit recorded(dropped);
+    emit eventsChanged();
     save();
 }
 

@@ -39,7 +39,11 @@ public:
     static std::optional<QList<LogEvent>> decode(const QByteArray& bytes, QStringList* problems = nullptr);
 
 signals:
+    // After every change, once.
     void eventsChanged();
+    // Just before eventsChanged for a record: one event is new at the top, and the `dropped`
+    // oldest ones beyond the cap are gone from the bottom. Lists follow row by row.
+    void recorded(qsizetype dropped);
 
 private:
     static QByteArray encodeEvent(const LogEvent& event);

@@ -39,10 +39,27 @@ EventListModel::EventListModel(EventLog& log, ProtectionChanges& changes, QObjec
     : QAbstractListModel(parent)
     , m_log(log)
     , m_changes(changes)
+    , m_rows(log.events().size())
 {
-    // The log changes as a whole (a record shifts every row), so the rows are rebuilt.
+    // A record adds the top row (and drops the oldest at the cap); everything else (clearing,
+    // loading) replaces the rows. `m_rows` is what the views were last told.
+    connect(&log, &EventLog::recorded, this, [this](qsizetype dropped) {
+        m_recording = true;
+        if (dropped > 0) {
+            beginRemoveRows({}, int(m_rows - dropped), int(m_rows - 1));
+            m_rows -= dropped;
+            endRemoveRows();
+        }
+        beginInsertRows({}, 0, 0);
+        ++m_rows;
+        endInsertRows();
+        emit countChanged();
+    });
     connect(&log, &EventLog::eventsChanged, this, [this] {
+        if (std::exchange(m_recording, false))
+            return;
         beginResetModel();
+        m_rows = m_log.events().size();
         endResetModel();
         emit countChanged();
     });
@@ -50,12 +67,12 @@ EventListModel::EventListModel(EventLog& log, ProtectionChanges& changes, QObjec
 
 int EventListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_log.events().size());
+    return parent.isValid() ? 0 : int(m_rows);
 }
 
 int EventListModel::count() const
 {
-    return int(m_log.events().size());
+    return int(m_rows);
 }
 
 QVariant EventListModel::data(const QModelIndex& index, int role) const

@@ -46,4 +46,6 @@ signals:
 private:
     EventLog& m_log;
     ProtectionChanges& m_changes;
+    qsizetype m_rows;
+    bool m_recording = false;
 };
