@@ -12,6 +12,7 @@
 #include "fakes/FakeWorkspace.h"
 #include "io/AccessControlLock.h"
 #include "store/EventLog.h"
+#include "store/PolicySnapshot.h"
 #include "store/PolicyStore.h"
 
 #include <QTest>
@@ -306,6 +307,16 @@ private slots:
                                             "appUnlocked|Firefox|", "appRelocked|Firefox|Manual relock",
                                             "appAuthFailed|Firefox|Password not accepted — try again",
                                             "appRelocked|Firefox|Protection removed"}));
+
+        // A full policy takes no more.
+        QList<ProtectedApp> full;
+        for (int i = 0; i < PolicySnapshot::MaxApps; ++i)
+            full.append(rig.app(QString::number(i), "App"));
+        rig.policy.setApps(full);
+        QCOMPARE(rig.engine.addApps({rig.firefox.appPath}), 0);
+        QCOMPARE(rig.events(),
+                 QStringList("error|Can't protect app|Firefox: no more than 1,000 apps can be protected."));
+        rig.policy.setApps({});
     }
 };
 

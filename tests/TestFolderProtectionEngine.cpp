@@ -8,6 +8,7 @@
 #include "io/AccessControlLock.h"
 #include "io/DataDirectory.h"
 #include "store/EventLog.h"
+#include "store/PolicySnapshot.h"
 #include "store/PolicyStore.h"
 
 #include <QDir>
@@ -135,6 +136,15 @@ private slots:
                                  "only your own folders can be locked."));
         }
         QCOMPARE(rig.policy.folders().size(), 2);
+        QList<ProtectedFolder> full;
+        for (int i = 0; i < PolicySnapshot::MaxFolders; ++i)
+            full.append({QUuid::createUuid(), QStringLiteral("/nonexistent/%1").arg(i), "F"});
+        rig.policy.setFolders(full);
+        rig.engine.addFolder(rig.home + "/Plain");
+        QCOMPARE(rig.events(),
+                 QStringList("error: Can't protect folder: Plain: no more than 10,000 folders can "
+                             "be protected."));
+        rig.policy.setFolders({});
     }
 
     // Added locked with the default minutes. Failed, repeated while the prompt is open (ignored),

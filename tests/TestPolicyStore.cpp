@@ -174,6 +174,18 @@ private slots:
             << kept.encode()
             << "folders\\[0\\] \\(/home/u/Work\\) cannot be read\nsettings cannot be read; the defaults are "
                "used";
+        kept = PolicySnapshot();
+        PolicySnapshot many;
+        for (int i = 0; i <= PolicySnapshot::MaxFolders; ++i) {
+            many.folders.append({QUuid::createUuid(), QStringLiteral("/home/u/F%1").arg(i), "F"});
+            if (i <= PolicySnapshot::MaxApps)
+                many.apps.append(app(QByteArray::number(i).constData()));
+        }
+        kept.apps = many.apps.first(PolicySnapshot::MaxApps);
+        kept.folders = many.folders.first(PolicySnapshot::MaxFolders);
+        QTest::newRow("beyond the limits") << "document" << many.encode() << kept.encode()
+                                           << "apps beyond the first 1,000 were left out \\(1 of them\\)\n"
+                                              "folders beyond the first 10,000 were left out \\(1 of them\\)";
         QTest::newRow("truncated") << "document" << valid.left(valid.size() / 2) << nothing
                                    << "not JSON \\(.+ at byte \\d+\\)";
         QTest::newRow("members of the wrong type")

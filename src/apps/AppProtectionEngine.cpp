@@ -7,8 +7,10 @@
 #include "auth/SessionManager.h"
 #include "io/AccessControlLock.h"
 #include "store/EventLog.h"
+#include "store/PolicySnapshot.h"
 #include "store/PolicyStore.h"
 
+#include <QLocale>
 #include <QPointer>
 
 AppProtectionEngine::AppProtectionEngine(PolicyStore& policy, AuthenticationService& auth,
@@ -280,6 +282,12 @@ int AppProtectionEngine::addApps(const QStringList& paths)
         const std::optional<InstalledApps::Application> entry = m_installed.applicationAt(path);
         if (!entry || entry->id.isEmpty() || entry->id == OwnBundleID)
             continue;
+        if (m_policy.apps().size() >= PolicySnapshot::MaxApps) {
+            m_log.record(LogEventKind::error, QStringLiteral("Can't protect app"),
+                         entry->name + QStringLiteral(": no more than %1 apps can be protected.")
+                                           .arg(QLocale(QLocale::English).toString(PolicySnapshot::MaxApps)));
+            break;
+        }
         ProtectedApp app;
         app.bundleID = entry->id;
         app.name = entry->name.isEmpty() ? entry->id : entry->name;

@@ -7,10 +7,12 @@
 #include "io/DirectoryHandle.h"
 #include "io/ProcessesInside.h"
 #include "store/EventLog.h"
+#include "store/PolicySnapshot.h"
 #include "store/PolicyStore.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QPointer>
 #include <QTimer>
 
@@ -110,6 +112,9 @@ void FolderProtectionEngine::addFolder(const QString& path)
     };
     if (!canProtect(standardized))
         return refuse(QStringLiteral(" is a system or already-protected location."));
+    if (m_policy.folders().size() >= PolicySnapshot::MaxFolders)
+        return refuse(QStringLiteral(": no more than %1 folders can be protected.")
+                          .arg(QLocale(QLocale::English).toString(PolicySnapshot::MaxFolders)));
     const DirectoryHandle directory = DirectoryHandle::open(standardized);
     if (directory.status() == DirectoryHandle::Status::notDirectory)
         return refuse(QStringLiteral(" is a symbolic link, not a folder — add the folder it leads to."));

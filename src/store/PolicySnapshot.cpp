@@ -3,6 +3,7 @@
 #include "model/JsonFields.h"
 
 #include <QJsonDocument>
+#include <QLocale>
 
 namespace {
 void report(QStringList* problems, const QString& problem)
@@ -44,6 +45,16 @@ std::optional<PolicySnapshot> PolicySnapshot::decode(const QByteArray& bytes, QS
                                                          QLatin1String("bundleID"), problems);
     snapshot.folders = JsonFields::decodeEach<ProtectedFolder>(folders.toArray(), QLatin1String("folders"),
                                                                QLatin1String("path"), problems);
+    const auto limit = [problems](auto& records, qsizetype max, const char* what) {
+        if (records.size() <= max)
+            return;
+        report(problems, QStringLiteral("%1 beyond the first %2 were left out (%3 of them)")
+                             .arg(QLatin1String(what), QLocale(QLocale::English).toString(max))
+                             .arg(records.size() - max));
+        records.resize(max);
+    };
+    limit(snapshot.apps, MaxApps, "apps");
+    limit(snapshot.folders, MaxFolders, "folders");
     if (const std::optional<VeilmarkSettings> decoded = VeilmarkSettings::fromJson(settings))
         snapshot.settings = *decoded;
     else
