@@ -1,3 +1,4 @@
+#include "DesktopEntryModel.h"
 #include "EventListModel.h"
 #include "MainWindow.h"
 #include "SettingsModel.h"
@@ -194,6 +195,7 @@ private slots:
                                     "org.example.Atlas=Atlas", "org.example.Mail=Mail"})
             rig.installed.applications.append({entry.section('=', 0, 0), entry.section('=', 1),
                                                "/apps/" + entry.section('=', 0, 0) + ".desktop"});
+        rig.installed.applications[2].keywords = {"Maps", "Globe"}; // Atlas
         for (const char* name : {"Beta", "alpha", "Gamma/Inner", ".hidden"})
             QDir().mkpath(rig.home.path() + "/" + name);
         rig.state->policy()->addApp(testApp("org.example.Mail", "Mail"));
@@ -206,8 +208,20 @@ private slots:
         QVERIFY(!one(root, "chooserConfirm")->isEnabled());
         QQuickItem* list = one(root, "appChooserList");
         QTRY_COMPARE(texts(list), QStringList({"Atlas", "Mail", "Zebra Notes"}));
-        for (const char* name : {"Zebra Notes", "Mail", "Atlas"})
-            click(choice(list, name));
+        // Typing finds by name, ID or keyword; a choice stays made while the filter hides it.
+        for (const char key : {'z', 'E', 'b'})
+            QTest::keyClick(window.get(), key);
+        QTRY_COMPARE(texts(list), QStringList({"Zebra Notes"}));
+        click(choice(list, "Zebra Notes"));
+        for (const char* typed : {"example.mail", "globe"}) {
+            rig.context->installedApps()->setFilter(typed);
+            QCOMPARE(texts(list).size(), 1);
+            click(choice(list, texts(list).first()));
+        }
+        rig.context->installedApps()->setFilter("");
+        QCOMPARE(texts(list), QStringList({"Atlas", "Mail", "Zebra Notes"}));
+        QCOMPARE(rig.context->installedApps()->chosenCount(), 3);
+        rig.context->installedApps()->setFilter("zeb"); // hidden choices are added all the same
         click(one(root, "chooserConfirm"));
         QStringList added;
         for (const ProtectedApp& a : rig.state->policy()->apps())

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -16,6 +17,8 @@ public:
         QString id; // the desktop-file ID, which is also the bundle identifier
         QString name;
         QString path;
+        // The entry's search words (Keywords), for finding it among many.
+        QStringList keywords;
     };
 
     virtual ~InstalledApps() = default;

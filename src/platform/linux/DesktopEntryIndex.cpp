@@ -264,6 +264,12 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::read(const QString& p
     entry.tryExec = takeString(g_key_file_get_string(file.get(), Group, "TryExec", nullptr));
     entry.exec = takeString(g_key_file_get_string(file.get(), Group, "Exec", nullptr));
     entry.noDisplay = g_key_file_get_boolean(file.get(), Group, "NoDisplay", nullptr);
+    if (gchar** words =
+            g_key_file_get_locale_string_list(file.get(), Group, "Keywords", nullptr, nullptr, nullptr)) {
+        for (gchar** word = words; *word; ++word)
+            entry.keywords.append(QString::fromUtf8(*word));
+        g_strfreev(words);
+    }
     return entry;
 }
 
@@ -451,7 +457,7 @@ QList<InstalledApps::Application> DesktopEntryIndex::menuApplications()
     QList<Application> applications;
     for (const Entry& entry : std::as_const(m_entries)) {
         if (!entry.noDisplay) {
-            applications.append({entry.id, entry.name, entry.path});
+            applications.append({entry.id, entry.name, entry.path, entry.keywords});
         }
     }
     return applications;
@@ -463,7 +469,7 @@ std::optional<InstalledApps::Application> DesktopEntryIndex::applicationAt(const
     if (!entry) {
         return std::nullopt;
     }
-    return Application{entry->id, entry->name, entry->path};
+    return Application{entry->id, entry->name, entry->path, entry->keywords};
 }
 
 QImage DesktopEntryIndex::icon(const QString& path)

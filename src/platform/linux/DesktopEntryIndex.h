@@ -31,6 +31,7 @@ public:
         QString startupWMClass;
         QString tryExec;
         QString exec;
+        QStringList keywords; // localised like the name
         bool noDisplay = false;
     };
 

@@ -22,12 +22,38 @@ void DesktopEntryModel::reload()
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(offered.begin(), offered.end(),
                      [&](const auto& a, const auto& b) { return collator.compare(a.name, b.name) < 0; });
-    beginResetModel();
-    m_rows = offered;
+    m_all = offered;
     m_chosen.clear();
     m_icons.clear();
-    endResetModel();
+    m_filter.clear();
+    applyFilter();
+    emit filterChanged();
     emit chosenChanged();
+}
+
+void DesktopEntryModel::setFilter(const QString& filter)
+{
+    if (filter == m_filter)
+        return;
+    m_filter = filter;
+    applyFilter();
+    emit filterChanged();
+}
+
+void DesktopEntryModel::applyFilter()
+{
+    const QString wanted = m_filter.trimmed();
+    const auto matches = [&](const InstalledApps::Application& app) {
+        if (wanted.isEmpty() || app.name.contains(wanted, Qt::CaseInsensitive) ||
+            app.id.contains(wanted, Qt::CaseInsensitive))
+            return true;
+        return std::ranges::any_of(
+            app.keywords, [&](const QString& word) { return word.contains(wanted, Qt::CaseInsensitive); });
+    };
+    beginResetModel();
+    m_rows.clear();
+    std::ranges::copy_if(m_all, std::back_inserter(m_rows), matches);
+    endResetModel();
 }
 
 int DesktopEntryModel::rowCount(const QModelIndex& parent) const
@@ -48,7 +74,7 @@ QVariant DesktopEntryModel::data(const QModelIndex& index, int role) const
     case IdRole:
         return row.id;
     case ChosenRole:
-        return m_chosen.contains(index.row());
+        return m_chosen.contains(row.path);
     case IconRole:
         return icon(index.row());
     case HasIconRole:
@@ -61,9 +87,10 @@ QVariant DesktopEntryModel::data(const QModelIndex& index, int role) const
 QImage DesktopEntryModel::icon(int row) const
 {
     // Icons are looked up only for the rows the list actually shows.
-    auto it = m_icons.find(row);
+    const QString& path = m_rows[row].path;
+    auto it = m_icons.find(path);
     if (it == m_icons.end())
-        it = m_icons.insert(row, m_installed.icon(m_rows[row].path));
+        it = m_icons.insert(path, m_installed.icon(path));
     return *it;
 }
 
@@ -77,8 +104,9 @@ void DesktopEntryModel::toggle(int row)
 {
     if (row < 0 || row >= m_rows.size())
         return;
-    if (!m_chosen.remove(row))
-        m_chosen.insert(row);
+    const QString& path = m_rows[row].path;
+    if (!m_chosen.remove(path))
+        m_chosen.insert(path);
     emit dataChanged(index(row), index(row), {ChosenRole});
     emit chosenChanged();
 }
@@ -86,9 +114,9 @@ void DesktopEntryModel::toggle(int row)
 QStringList DesktopEntryModel::chosenPaths() const
 {
     QStringList paths;
-    for (int row = 0; row < m_rows.size(); ++row) {
-        if (m_chosen.contains(row))
-            paths.append(m_rows[row].path);
+    for (const InstalledApps::Application& app : m_all) {
+        if (m_chosen.contains(app.path))
+            paths.append(app.path);
     }
     return paths;
 }

@@ -4,7 +4,8 @@ import QtQuick.Layouts
 import Veilmark
 import Veilmark.Models
 
-// "Add App": the installed applications, several of which can be chosen at once.
+// "Add App": the installed applications, several of which can be chosen at once, found by typing
+// part of a name, an ID or a keyword; Down moves from the search field into the list.
 ChooserFrame {
     id: chooser
 
@@ -18,14 +19,44 @@ ChooserFrame {
     function openChooser() {
         entries.reload()
         open()
-        list.forceActiveFocus()
+        search.forceActiveFocus()
+    }
+
+    TextField {
+        id: search
+
+        objectName: "appSearch"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.rightMargin: 14
+        placeholderText: "Search"
+        leftPadding: 10
+        topPadding: 7
+        bottomPadding: 7
+        font.pixelSize: 13
+        Accessible.name: "Search applications"
+        text: chooser.entries.filter
+        onTextEdited: chooser.entries.filter = text
+        Keys.onDownPressed: list.forceActiveFocus()
+        color: Theme.primary
+        placeholderTextColor: Theme.tertiary
+        background: Rectangle {
+            radius: 8
+            color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.06)
+            border.width: search.activeFocus ? 2 : 1
+            border.color: search.activeFocus ? Theme.accent : Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.15)
+        }
     }
 
     ListView {
         id: list
 
         objectName: "appChooserList"
-        anchors.fill: parent
+        anchors.top: search.bottom
+        anchors.topMargin: 8
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
         clip: true
         spacing: 2
         model: chooser.entries
