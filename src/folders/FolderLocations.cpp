@@ -76,12 +76,14 @@ std::optional<FolderStatus> FolderLocations::mismatch(const DirectoryHandle& dir
     return std::nullopt;
 }
 
-FolderStatus FolderLocations::lock(ProtectedFolder& folder) const
+FolderStatus FolderLocations::lock(ProtectedFolder& folder, QString* resolvedPath) const
 {
     const DirectoryHandle directory = DirectoryHandle::open(folder.path);
     if (const std::optional<FolderStatus> other = mismatch(directory, folder))
         return *other;
     if (const std::optional<QString> error = AccessControlLock::lockDirectory(directory))
         return failed(FolderStatus::State::lockFailed, *error);
+    if (resolvedPath)
+        *resolvedPath = directory.resolvedPath();
     return FolderStatus{FolderStatus::State::locked, {}};
 }

@@ -27,8 +27,8 @@ public:
     // identities were kept).
     std::optional<FolderStatus> mismatch(const DirectoryHandle& directory, ProtectedFolder& folder) const;
     // Opens the folder's path and, when the directory there is the folder's, locks it: the status is
-    // locked, or says why not.
-    FolderStatus lock(ProtectedFolder& folder) const;
+    // locked, or says why not. Once locked, `resolvedPath` (if given) is where the directory really is.
+    FolderStatus lock(ProtectedFolder& folder, QString* resolvedPath = nullptr) const;
 
 private:
     QSet<QString> m_resolvedForbidden;

@@ -125,7 +125,7 @@ void FolderProtectionEngine::addFolder(const QString& path)
     if (const std::optional<QString> fileSystem = directory.unsupportedFileSystem())
         return refuse(
             QStringLiteral(" is on a %1 file system, whose permissions cannot lock it.").arg(*fileSystem));
-    if (!isAllowedLocation(directory.resolvedPath()))
+    if (!m_locations.isAllowed(directory.resolvedPath()))
         return refuse(QStringLiteral(" is a system or already-protected location."));
 
     ProtectedFolder folder;
@@ -317,12 +317,13 @@ void FolderProtectionEngine::watchedFoldersChanged(const QStringList& paths)
 
 FolderStatus FolderProtectionEngine::lockDirectory(ProtectedFolder& folder, const QString& cause)
 {
-    const FolderStatus status = m_locations.lock(folder);
+    QString resolvedPath;
+    const FolderStatus status = m_locations.lock(folder, &resolvedPath);
     m_status.insert(folder.id, status);
     if (status.isLocked()) {
         if (m_justLocked.isEmpty())
             QTimer::singleShot(0, this, &FolderProtectionEngine::warnAboutProcessesInside);
-        m_justLocked.insert(DirectoryHandle::open(folder.path).resolvedPath(), folder.name);
+        m_justLocked.insert(resolvedPath, folder.name);
     }
     if (status.isError()) {
         const QString detail = describe(folder, status);
@@ -336,7 +337,7 @@ FolderStatus FolderProtectionEngine::unlockDirectory(ProtectedFolder& folder)
 {
     const DirectoryHandle directory = DirectoryHandle::open(folder.path);
     FolderStatus status{FolderStatus::State::unlocked, {}};
-    if (const std::optional<FolderStatus> other = mismatch(directory, folder)) {
+    if (const std::optional<FolderStatus> other = m_locations.mismatch(directory, folder)) {
         // Whatever is at the path now is not the folder that was locked: it is left as it is.
         status = *other;
         m_log.record(LogEventKind::error, QStringLiteral("Folder unlock failed"), describe(folder, status));
@@ -356,27 +357,16 @@ FolderStatus FolderProtectionEngine::unlockDirectory(ProtectedFolder& folder)
     return status;
 }
 
-std::optional<FolderStatus> FolderProtectionEngine::mismatch(const DirectoryHandle& directory,
-                                                             ProtectedFolder& folder) const
-{
-    return m_locations.mismatch(directory, folder);
-}
-
 FolderStatus FolderProtectionEngine::probe(ProtectedFolder folder) const
 {
     const DirectoryHandle directory = DirectoryHandle::open(folder.path);
-    if (const std::optional<FolderStatus> other = mismatch(directory, folder))
+    if (const std::optional<FolderStatus> other = m_locations.mismatch(directory, folder))
         return *other;
     if (!AccessControlLock::isAccessible(directory))
         return FolderStatus{FolderStatus::State::locked, {}};
     if (folder.enabled && folder.isLocked)
         return failed(FolderStatus::State::lockFailed, QStringLiteral("it can be opened"));
     return FolderStatus{FolderStatus::State::unlocked, {}};
-}
-
-bool FolderProtectionEngine::isAllowedLocation(const QString& resolvedPath) const
-{
-    return m_locations.isAllowed(resolvedPath);
 }
 
 void FolderProtectionEngine::warnAboutProcessesInside()

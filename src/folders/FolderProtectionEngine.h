@@ -11,7 +11,6 @@
 #include <QString>
 
 class AuthenticationService;
-class DirectoryHandle;
 class EventLog;
 class PolicyStore;
 class SessionManager;
@@ -65,10 +64,7 @@ private:
     // `cause` opens the failure event's detail when the lock was not asked for by the user.
     FolderStatus lockDirectory(ProtectedFolder& folder, const QString& cause = {});
     FolderStatus unlockDirectory(ProtectedFolder& folder);
-    // The status of a directory that cannot be the folder's, or nothing when it is.
-    std::optional<FolderStatus> mismatch(const DirectoryHandle& directory, ProtectedFolder& folder) const;
     FolderStatus probe(ProtectedFolder folder) const;
-    bool isAllowedLocation(const QString& resolvedPath) const;
     void finishUnlock(const ProtectedFolder& folder, bool authenticated);
     void storeLocked(const ProtectedFolder& folder, bool locked);
     void setStatus(const QUuid& id, const FolderStatus& status);

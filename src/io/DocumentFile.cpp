@@ -1,5 +1,7 @@
 #include "DocumentFile.h"
 
+#include "io/Logging.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -161,4 +163,15 @@ DocumentFile::MoveResult DocumentFile::moveAside(const QString& path)
             return {{}, errorText(errno)};
     }
     return {{}, errorText(EEXIST)};
+}
+
+DocumentFile::Setback DocumentFile::setAside(const QString& path, const QStringList& problems)
+{
+    qCWarning(lcIo) << path << "cannot be read in full:" << problems;
+    const MoveResult moved = moveAside(path);
+    if (moved.error.isEmpty())
+        qCWarning(lcIo) << path << "is kept as" << moved.fileName;
+    else
+        qCWarning(lcIo) << "cannot move" << path << "aside:" << moved.error << "; it is not written";
+    return Setback{problems, moved.fileName, moved.error};
 }

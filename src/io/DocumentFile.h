@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -58,4 +59,16 @@ public:
     // directory, adding "-2", "-3"... rather than replacing a file of that name. The result
     // names the new file (without its directory), or gives the system's reason.
     static MoveResult moveAside(const QString& path);
+
+    // What loading a document found wrong, and where its original went.
+    struct Setback
+    {
+        QStringList problems;
+        // The kept original's file name.
+        QString unreadableCopy;
+        // Why it could not be moved aside; then it must never be written over.
+        QString moveAsideError;
+    };
+    // Journals `problems` (not empty) and moves the document aside, never to be overwritten.
+    static Setback setAside(const QString& path, const QStringList& problems);
 };

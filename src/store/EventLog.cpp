@@ -41,16 +41,7 @@ void EventLog::load()
     }
     if (problems.isEmpty())
         return;
-    m_loadProblems = problems;
-    qCWarning(lcStore) << path << "cannot be read in full:" << problems;
-    const DocumentFile::MoveResult moved = DocumentFile::moveAside(path);
-    if (!moved.error.isEmpty()) {
-        m_moveAsideError = moved.error;
-        qCWarning(lcStore) << "cannot move" << path << "aside:" << moved.error << "; the log is not saved";
-        return;
-    }
-    m_unreadableCopy = moved.fileName;
-    qCWarning(lcStore) << path << "is kept as" << moved.fileName;
+    m_setback = DocumentFile::setAside(path, problems);
     save();
 }
 
@@ -79,7 +70,7 @@ void EventLog::clear()
 void EventLog::save()
 {
     // Never over a stored log that could not be read and could not be moved aside.
-    if (!m_moveAsideError.isEmpty())
+    if (!m_setback.moveAsideError.isEmpty())
         return;
     // The log is rewritten on every event; a power cut may cost the latest ones, a crash never.
     if (const std::optional<QString> error = DocumentFile::write(filePath(), '[' + m_encoded.join(',') + ']',

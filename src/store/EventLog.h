@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/DocumentFile.h"
 #include "model/LogEvent.h"
 
 #include <QList>
@@ -26,11 +27,11 @@ public:
     void save();
 
     // What load() could not take from events.json; empty when it was read whole or was missing.
-    const QStringList& loadProblems() const { return m_loadProblems; }
+    const QStringList& loadProblems() const { return m_setback.problems; }
     // The file name the unreadable events.json was kept under, beside it.
-    const QString& unreadableCopy() const { return m_unreadableCopy; }
+    const QString& unreadableCopy() const { return m_setback.unreadableCopy; }
     // Why the unreadable events.json could not be moved aside; then the log is never written.
-    const QString& moveAsideError() const { return m_moveAsideError; }
+    const QString& moveAsideError() const { return m_setback.moveAsideError; }
 
     // The compact JSON array of events.json.
     static QByteArray encode(const QList<LogEvent>& events);
@@ -52,7 +53,5 @@ private:
     // The compact JSON of each event, index for index: events never change once recorded, so
     // a record encodes one event instead of all 500.
     QList<QByteArray> m_encoded;
-    QStringList m_loadProblems;
-    QString m_unreadableCopy;
-    QString m_moveAsideError;
+    DocumentFile::Setback m_setback;
 };

@@ -63,19 +63,9 @@ void PolicyStore::load()
     }
     if (problems.isEmpty())
         return;
-    m_loadProblems = problems;
-    qCWarning(lcStore) << path << "cannot be read in full:" << problems;
-    // Overwriting it would lose what could not be read, folders locked on disk among them.
-    const DocumentFile::MoveResult moved = DocumentFile::moveAside(path);
-    if (!moved.error.isEmpty()) {
-        m_moveAsideError = moved.error;
-        qCWarning(lcStore) << "cannot move" << path << "aside:" << moved.error
-                           << "; it is not written this session";
-        return;
-    }
-    m_unreadableCopy = moved.fileName;
-    qCWarning(lcStore) << path << "is kept as" << moved.fileName;
-    // What was kept is written at once, so the next start finds it even if nothing changes.
+    // Overwriting it would lose what could not be read, folders locked on disk among them. What
+    // was kept is written at once, so the next start finds it even if nothing changes.
+    m_setback = DocumentFile::setAside(path, problems);
     save();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/DocumentFile.h"
 #include "model/ProtectedApp.h"
 #include "model/ProtectedFolder.h"
 #include "model/VeilmarkSettings.h"
@@ -37,13 +38,13 @@ public:
 
     // What load() could not take from policies.json ("apps[2] (...) cannot be read", or why the
     // file could not be read at all); empty when it was read whole or was missing.
-    const QStringList& loadProblems() const { return m_loadProblems; }
+    const QStringList& loadProblems() const { return m_setback.problems; }
     // The file name the unreadable policies.json was kept under, beside it.
-    const QString& unreadableCopy() const { return m_unreadableCopy; }
+    const QString& unreadableCopy() const { return m_setback.unreadableCopy; }
     // Why the unreadable policies.json could not be moved aside. Then it is never written this
     // session: changes stay in memory only.
-    const QString& moveAsideError() const { return m_moveAsideError; }
-    bool isReadOnly() const { return !m_moveAsideError.isEmpty(); }
+    const QString& moveAsideError() const { return m_setback.moveAsideError; }
+    bool isReadOnly() const { return !m_setback.moveAsideError.isEmpty(); }
     // Why the last save failed; empty while the file holds what memory holds.
     const QString& saveError() const { return m_saveError; }
 
@@ -68,8 +69,6 @@ private:
     QList<ProtectedFolder> m_folders;
     VeilmarkSettings m_settings;
     bool m_isLoading = false;
-    QStringList m_loadProblems;
-    QString m_unreadableCopy;
-    QString m_moveAsideError;
+    DocumentFile::Setback m_setback;
     QString m_saveError;
 };
