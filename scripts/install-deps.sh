@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   # Qt 6 and QML run-time modules
   qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools
-  qt6-tools-dev qt6-l10n-tools qt6-svg-dev qt6-5compat-dev
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n qt6-svg-dev qt6-5compat-dev
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
   qml6-module-qtquick-templates qml6-module-qtqml-workerscript qml6-module-qtquick-window
   qml6-module-qtquick-dialogs qml6-module-qt5compat-graphicaleffects qml6-module-qttest
@@ -22,6 +22,8 @@ packages=(
   xvfb xauth openbox xdotool x11-apps xterm x11-xserver-utils x11-utils imagemagick
   dbus dbus-bin dbus-x11 libglib2.0-bin python3-dbusmock python3-gi fprintd libpam-wrapper
   gnome-keyring libsecret-tools
+  # accessibility tests: the AT-SPI bus and its Python client
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   clang libclang-rt-14-dev
 )
 
