@@ -6,6 +6,7 @@
 #include "ViewContext.h"
 #include "app/AppState.h"
 #include "app/PolicyRelock.h"
+#include "app/Translations.h"
 #include "auth/AttemptBackoff.h"
 #include "auth/PromptAuthenticator.h"
 #include "io/DataDirectory.h"
@@ -41,6 +42,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -65,15 +67,27 @@ bool hasHardwareOpenGL()
     return !(name.contains("llvmpipe") || name.contains("softpipe") || name.contains("software rasterizer"));
 }
 
+// Without a GPU device node (DRM or NVIDIA's own) OpenGL can only be emulated on the CPU, and the
+// question needs no driver loaded to answer.
+bool hasGpuDevice()
+{
+    const QStringList dri = QDir(QStringLiteral("/dev/dri")).entryList(QDir::System | QDir::NoDotAndDotDot);
+    return !dri.isEmpty() || QFile::exists(QStringLiteral("/dev/nvidia0"));
+}
+
+constexpr pid_t NoGpu = -2;
+
 // The OpenGL question is asked in a child process, started before anything else so that it
 // runs alongside start-up: loading a GL driver maps tens of MiB that would otherwise stay
 // resident for the life of Veilmark even when the answer is "use the software renderer".
-// Returns the child's id, or -1 when the question is not asked that way. The child exits 0 for a
-// GPU, 1 for none; anything else is a failed probe.
+// Returns the child's id, NoGpu when there is nothing to ask, or -1 when the question is not asked
+// that way. The child exits 0 for a GPU, 1 for none; anything else is a failed probe.
 pid_t startRendererProbe(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
         return -1;
+    if (!hasGpuDevice())
+        return NoGpu;
     const pid_t pid = fork();
     if (pid == 0) {
         QGuiApplication probe(argc, argv);
@@ -98,7 +112,9 @@ void chooseSceneGraphBackend(pid_t probe)
     pid_t waited = -1;
     while (probe > 0 && (waited = waitpid(probe, &status, 0)) < 0 && errno == EINTR) {
     }
-    if (probe <= 0) {
+    if (probe == NoGpu) {
+        hardware = false;
+    } else if (probe <= 0) {
         hardware = hasHardwareOpenGL();
     } else if (waited == probe && WIFEXITED(status) && WEXITSTATUS(status) <= 1) {
         hardware = WEXITSTATUS(status) == 0;
@@ -152,25 +168,56 @@ double residentMiB(const QByteArray& field = QByteArrayLiteral("VmRSS:"))
     return 0;
 }
 
-// VEILMARK_MEASURE=1: prints the time to the main window's first frame, the resident memory with
-// the window open and, after closing it, with only the tray; then quits.
-void measure(UiShell& shell, const QElapsedTimer& sinceStart)
+// Milliseconds since the kernel started this process (its start time in /proc/self/stat, counted in
+// clock ticks since boot, so to 10 ms): what a user waits for includes loading the libraries, which
+// happens before main.
+double millisecondsSinceProcessStart()
 {
-    QObject::connect(&shell, &UiShell::mainWindowShown, &shell, [&shell, &sinceStart] {
-        std::fprintf(stderr, "veilmark: first frame after %lld ms\n",
-                     static_cast<long long>(sinceStart.elapsed()));
-        QTimer::singleShot(1500, &shell, [&shell] {
-            std::fprintf(
-                stderr,
-                "veilmark: resident memory with the window open: %.1f MiB (anonymous %.1f, files %.1f)\n",
-                residentMiB(), residentMiB("RssAnon:"), residentMiB("RssFile:"));
+    QFile file(QStringLiteral("/proc/self/stat"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = file.readAll();
+    // The command name in parentheses may hold spaces; the fields after it start at field 3.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    constexpr int startTimeField = 22 - 3;
+    timespec now{};
+    if (fields.size() <= startTimeField || clock_gettime(CLOCK_BOOTTIME, &now) != 0)
+        return -1;
+    const double ticksPerSecond = static_cast<double>(sysconf(_SC_CLK_TCK));
+    return (static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9 -
+            fields.at(startTimeField).toDouble() / ticksPerSecond) *
+           1000.0;
+}
+
+void printMemory(const char* what)
+{
+    std::fprintf(stderr, "veilmark: resident memory %s: %.1f MiB (anonymous %.1f, files %.1f)\n", what,
+                 residentMiB(), residentMiB("RssAnon:"), residentMiB("RssFile:"));
+}
+
+// VEILMARK_MEASURE=1: prints the time from the process's start to the main window's first frame, the
+// resident memory with the window open and, after closing it, with only the tray; then quits.
+// Started with --background it prints the memory of the tray alone, once start-up has settled.
+void measure(UiShell& shell, const QElapsedTimer& sinceMain, bool background)
+{
+    constexpr int settle = 1500;
+    if (background) {
+        QTimer::singleShot(2 * settle, &shell, [] {
+            printMemory("with only the tray, started in the background");
+            QCoreApplication::quit();
+        });
+        return;
+    }
+    QObject::connect(&shell, &UiShell::mainWindowShown, &shell, [&shell, &sinceMain] {
+        std::fprintf(stderr,
+                     "veilmark: first frame after %.0f ms from the process's start (%lld ms from main)\n",
+                     millisecondsSinceProcessStart(), static_cast<long long>(sinceMain.elapsed()));
+        QTimer::singleShot(settle, &shell, [&shell] {
+            printMemory("with the window open");
             if (shell.mainWindow())
                 shell.mainWindow()->close();
-            QTimer::singleShot(1500, &shell, [] {
-                std::fprintf(
-                    stderr,
-                    "veilmark: resident memory with only the tray: %.1f MiB (anonymous %.1f, files %.1f)\n",
-                    residentMiB(), residentMiB("RssAnon:"), residentMiB("RssFile:"));
+            QTimer::singleShot(settle, &shell, [] {
+                printMemory("with only the tray, after closing the window");
                 QCoreApplication::quit();
             });
         });
@@ -181,7 +228,11 @@ void measure(UiShell& shell, const QElapsedTimer& sinceStart)
 // the stored policy, recorded in the activity log. No display, no bus.
 int runGuardian(int argc, char* argv[])
 {
-    return Guardian::run(argc, argv, [](const QString& cause) {
+    return Guardian::run(argc, argv, [argc, argv](Guardian::End end) mutable {
+        // Made only now, with Veilmark gone: the record is written in the session's language.
+        QCoreApplication app(argc, argv);
+        Translations::install();
+        const QString cause = Guardian::cause(end);
         EventLog log;
         const PolicyRelock::Result result =
             PolicyRelock::run(log, QDir::homePath(), DataDirectory::path(), cause);
@@ -212,6 +263,7 @@ int main(int argc, char* argv[])
     const pid_t rendererProbe = startRendererProbe(argc, argv);
     // QApplication rather than QGuiApplication: the tray icon is a Qt Widgets class.
     QApplication app(argc, argv);
+    Translations::install();
     QGuiApplication::setApplicationName(QStringLiteral("Veilmark"));
     QGuiApplication::setApplicationVersion(QStringLiteral(VEILMARK_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(VEILMARK_APP_ID));
@@ -227,7 +279,6 @@ int main(int argc, char* argv[])
     }
     if (!instance.problem().isEmpty())
         std::fprintf(stderr, "veilmark: %s\n", qPrintable(instance.problem()));
-    chooseSceneGraphBackend(rendererProbe);
     // Before anything is unlocked: from here on, an end without the quit path is relocked by the guardian.
     Guardian guardian;
     const std::optional<QString> guardianError = guardian.start();
@@ -254,11 +305,13 @@ int main(int argc, char* argv[])
     AppState state(PlatformServices{clock, authenticator, *secrets, *windowSystem.workspace,
                                     *windowSystem.shield, installedApps, systemEvents, loginItems, appearance,
                                     QDir::homePath(), DataDirectory::path()});
+    // The prompt's own window shows the icon of the app or folder that a reason names.
+    prompt.setSubjects(state.policy(), &installedApps);
 
     // Every way out (Quit, SIGTERM, SIGINT, SIGHUP, the session ending) passes here first.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &state, [&] {
         authenticator.cancelPrompt(Authenticator::Result::appCancel);
-        state.relockEverything(QStringLiteral("App quit"));
+        state.relockEverything(QCoreApplication::translate("main", "App quit"));
         // The relock saves only what it changed; a policy whose last save failed is tried once more.
         state.policy()->savePending();
         guardian.sayGoodbye();
@@ -268,27 +321,31 @@ int main(int argc, char* argv[])
     QObject::connect(&systemEvents, &SystemEvents::sessionEnding, &app, [] { QCoreApplication::quit(); });
     // What went wrong before the log existed is recorded once it does.
     if (!instance.problem().isEmpty())
-        state.log()->record(LogEventKind::error, QStringLiteral("Running without the single-instance name"),
+        state.log()->record(LogEventKind::error,
+                            QCoreApplication::translate("main", "Running without the single-instance name"),
                             instance.problem());
     if (guardianError)
-        state.log()->record(LogEventKind::error, QStringLiteral("Guardian not started"),
-                            *guardianError +
-                                QStringLiteral(" — after a SIGKILL, unlocked folders stay open until "
-                                               "Veilmark starts again"));
+        state.log()->record(LogEventKind::error, QCoreApplication::translate("main", "Guardian not started"),
+                            QCoreApplication::translate("main", "%1 — after a SIGKILL, unlocked folders stay "
+                                                                "open until Veilmark starts again")
+                                .arg(*guardianError));
     QObject::connect(&guardian, &Guardian::lost, &state, [&state](const QString& why) {
-        state.log()->record(
-            LogEventKind::error, QStringLiteral("Guardian ended"),
-            why + QStringLiteral(" — after a SIGKILL, unlocked folders stay open until Veilmark "
-                                 "starts again"));
+        state.log()->record(LogEventKind::error, QCoreApplication::translate("main", "Guardian ended"),
+                            QCoreApplication::translate("main", "%1 — after a SIGKILL, unlocked folders stay "
+                                                                "open until Veilmark starts again")
+                                .arg(why));
     });
 
+    // As late as possible, so the probe runs alongside the start-up above; before the first window.
+    chooseSceneGraphBackend(rendererProbe);
     ViewContext viewContext(state, QDir::homePath());
     UiShell shell(viewContext);
     QObject::connect(&instance, &SingleInstance::activationRequested, &shell, &UiShell::showMainWindow);
-    if (qEnvironmentVariableIntValue("VEILMARK_MEASURE") == 1)
-        measure(shell, sinceStart);
     // Started at login, Veilmark protects from the tray without opening its window.
-    if (!QCoreApplication::arguments().contains(QStringLiteral("--background")))
+    const bool background = QCoreApplication::arguments().contains(QStringLiteral("--background"));
+    if (qEnvironmentVariableIntValue("VEILMARK_MEASURE") == 1)
+        measure(shell, sinceStart, background);
+    if (!background)
         shell.showMainWindow();
 
     // Protection starts once the event loop runs.

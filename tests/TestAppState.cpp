@@ -1,5 +1,6 @@
 #include "TestDataHome.h"
 #include "app/AppState.h"
+#include "auth/AuthenticationService.h"
 #include "auth/SessionManager.h"
 #include "fakes/FakeAppearance.h"
 #include "fakes/FakeAuthenticator.h"
@@ -286,12 +287,19 @@ private slots:
         QCOMPARE(changes.size(), int(dark[0]) + int(dark[1] != dark[0]) + int(dark[2] != dark[1]));
     }
 
-    // Each failed attempt is recorded under what the prompt was for.
+    // Each failed attempt is recorded under what the prompt was for, whatever its words say.
     void failedAttemptsAreRecordedByWhatWasAsked()
     {
+        using Purpose = AuthenticationService::Purpose;
         Rig rig;
-        for (const char* reason : {"unlock Firefox", "unlock the folder “Taxes”", "clear the activity log"})
+        for (const auto& [purpose, reason] : {std::pair{Purpose::unlockApp, "unlock Firefox"},
+                                              {Purpose::unlockFolder, "unlock the folder “Taxes”"},
+                                              {Purpose::change, "clear the activity log"}}) {
+            rig.state->auth()->authenticate(
+                reason, true, [](bool) {}, purpose);
             rig.authenticator.onFailedAttempt(reason, "Wrong password");
+            rig.authenticator.reply(Result::userCancel);
+        }
         QStringList recorded;
         for (const LogEvent& e : rig.state->log()->events())
             recorded.prepend(rawValue(e.kind) + "|" + e.subject + "|" + e.detail);

@@ -1,5 +1,6 @@
 #include "FolderListModel.h"
 #include "ModelRig.h"
+#include "ModelSignals.h"
 #include "io/AccessControlLock.h"
 #include "model/JsonFields.h"
 
@@ -47,7 +48,8 @@ private slots:
     }
 
     // Rows follow the store (the tray's only enabled ones); each action finds its record by ID and
-    // reaches the engine; what is shown and counted locked is what the engine finds on disk.
+    // reaches the engine; what is shown and counted locked is what the engine finds on disk. A
+    // folder's new state changes its own row, never the whole list.
     void rowsCountsAndActions()
     {
         ModelRig rig;
@@ -66,24 +68,26 @@ private slots:
         const QString id = all.index(0).data(FolderListModel::IdRole).toString();
         QVERIFY(JsonFields::parseUuid(id));
 
+        ModelSignals shown(&all);
         rig.authenticator.script = {Result::success};
         all.unlock(id);
         QTRY_VERIFY(!all.index(0).data(FolderListModel::LockedRole).toBool());
+        QCOMPARE(shown.take(), QStringList{"change 0-0"});
         QCOMPARE(enabled.lockedCount(), 0);
         QVERIFY(AccessControlLock::isAccessible(work));
         all.lock(id);
         QVERIFY(all.index(0).data(FolderListModel::LockedRole).toBool());
         // What the row says is what is on disk: renamed away, the folder is not counted locked.
-        const auto shown = [&](int role) { return all.index(0).data(role); };
+        const auto row = [&](int role) { return all.index(0).data(role); };
         QVERIFY(QDir().rename(work, work + "2"));
-        QTRY_COMPARE(shown(FolderListModel::StateRole).toString(), "Missing");
-        QCOMPARE(shown(FolderListModel::ProblemRole).toString(), "nothing is at " + work);
-        QVERIFY(shown(FolderListModel::UnreachableRole).toBool() &&
-                !shown(FolderListModel::LockedRole).toBool());
+        QTRY_COMPARE(row(FolderListModel::StateRole).toString(), "Missing");
+        QCOMPARE(row(FolderListModel::ProblemRole).toString(), "nothing is at " + work);
+        QVERIFY(row(FolderListModel::UnreachableRole).toBool() && !row(FolderListModel::LockedRole).toBool());
         QCOMPARE(enabled.lockedCount(), 0);
         QVERIFY(QDir().rename(work + "2", work));
-        QTRY_COMPARE(shown(FolderListModel::StateRole).toString(), "Locked");
-        QCOMPARE(shown(FolderListModel::ProblemRole).toString(), "");
+        QTRY_COMPARE(row(FolderListModel::StateRole).toString(), "Locked");
+        QCOMPARE(row(FolderListModel::ProblemRole).toString(), "");
+        QCOMPARE(shown.take(), QStringList({"change 0-0", "change 0-0", "change 0-0"}));
         for (const QString& bad :
              QStringList{"", "not-a-uuid", QUuid::createUuid().toString(QUuid::WithoutBraces)})
             all.remove(bad);
@@ -91,6 +95,7 @@ private slots:
         rig.authenticator.script = {Result::success};
         all.remove(id);
         QTRY_COMPARE(enabled.count(), 0);
+        QCOMPARE(shown.take().last(), "remove 0-0");
         QVERIFY(AccessControlLock::isAccessible(work));
         QVERIFY(counts.size() >= 3);
     }

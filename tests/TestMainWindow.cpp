@@ -1,4 +1,5 @@
 #include "MainWindow.h"
+#include "SettingsModel.h"
 #include "TrayPanel.h"
 #include "UiShell.h"
 #include "ViewRig.h"
@@ -74,6 +75,76 @@ private slots:
         QVERIFY(shell.mainWindow());
         QVERIFY(QTest::qWaitForWindowExposed(shell.mainWindow()));
         QCOMPARE(shell.mainWindow()->rootObject()->property("selection").toString(), "apps");
+    }
+
+    // Tab rings the control it reaches, in either palette (a click focuses without a ring), and
+    // Space or Return acts on it.
+    void keyboardFocusIsSeenAndActs_data()
+    {
+        QTest::addColumn<QString>("appearance");
+        QTest::addColumn<int>("key");
+        QTest::newRow("light, Space") << "light" << int(Qt::Key_Space);
+        QTest::newRow("dark, Return") << "dark" << int(Qt::Key_Return);
+    }
+    void keyboardFocusIsSeenAndActs()
+    {
+        QFETCH(QString, appearance);
+        QFETCH(int, key);
+        ViewRig rig;
+        rig.context->settings()->setAppearance(appearance);
+        rig.state->policy()->setApps({testApp("gedit", "Text Editor", false)});
+        MainWindow window(*rig.context);
+        window.show();
+        window.requestActivate();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), &window);
+        QQuickItem* root = window.contentItem();
+        QQuickItem* toggle = one(root, "protection");
+        QStringList reached;
+        while (window.activeFocusItem() != toggle && reached.size() < 20) {
+            QTest::keyClick(&window, Qt::Key_Tab);
+            reached << window.activeFocusItem()->objectName();
+            QVERIFY2(one(window.activeFocusItem(), "focusRing"), qPrintable(reached.join(',')));
+        }
+        QTest::keyClick(&window, Qt::Key(key));
+        QTRY_VERIFY(isOn(root, "protection"));
+        click(one(root, "sidebar-folders"));
+        QCOMPARE(window.activeFocusItem(), one(root, "sidebar-folders"));
+        QVERIFY(!one(window.activeFocusItem(), "focusRing"));
+    }
+
+    // Tab walks the rows of a long list in order, and each row it reaches is scrolled into sight.
+    void tabBringsEachRowIntoSight()
+    {
+        ViewRig rig;
+        QList<ProtectedApp> apps;
+        for (int i = 0; i < 40; ++i)
+            apps << testApp(QString("app%1").arg(i, 2, 10, QChar('0')), QString("App %1").arg(i));
+        rig.state->policy()->setApps(apps);
+        MainWindow window(*rig.context);
+        window.show();
+        window.requestActivate();
+        QTRY_COMPARE(QGuiApplication::focusWindow(), &window);
+        QQuickItem* list = one(window.contentItem(), "appList");
+        int reached = -1;
+        for (int i = 0; i < 200 && reached < 39; ++i) {
+            QTest::keyClick(&window, Qt::Key_Tab);
+            QQuickItem* focus = window.activeFocusItem();
+            QQuickItem* row = focus;
+            while (row && !row->objectName().startsWith("app-"))
+                row = row->parentItem();
+            if (!row)
+                continue;
+            const int index = row->objectName().mid(7).toInt();
+            QVERIFY2(index == reached || index == reached + 1,
+                     qPrintable(QString("%1 after %2").arg(index).arg(reached)));
+            reached = index;
+            const auto shown = [&] {
+                const QRectF area = focus->mapRectToItem(list, focus->boundingRect());
+                return area.top() >= 0 && area.bottom() <= list->height();
+            };
+            QTRY_VERIFY2(shown(), qPrintable(row->objectName()));
+        }
+        QCOMPARE(reached, 39);
     }
 
     void trayIconIsTheShieldSymbol()

@@ -1,12 +1,20 @@
 #include "PresencePromptWindow.h"
+#include "ShieldWindow.h"
+#include "ShieldWindows.h"
+#include "TestDataHome.h"
+#include "Theme.h"
+#include "apps/ShieldModel.h"
 #include "auth/AttemptBackoff.h"
 #include "auth/PasswordVerifier.h"
 #include "auth/PromptAuthenticator.h"
 #include "fakes/FakeClock.h"
 #include "fakes/FakeFingerprintVerifier.h"
+#include "fakes/FakeInstalledApps.h"
+#include "store/PolicyStore.h"
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QRandomGenerator>
@@ -184,6 +192,9 @@ private slots:
         window.setStatus("Try again in 2 minutes", true);
         window.setBusy(true);
         typeAndShoot(view, "again", "prompt-busy");
+        QGuiApplication::setPalette(Theme::palette(true));
+        typeAndShoot(view, "", "prompt-busy-dark");
+        QGuiApplication::setPalette(Theme::palette(false));
         QTest::keyClick(view, Qt::Key_Return);
         QCOMPARE(submitted.count(), 1);
         window.setBusy(false);
@@ -198,20 +209,38 @@ private slots:
         window.close();
         QVERIFY(!window.isVisible() && field->property("text").toString().isEmpty());
         QCOMPARE(cancelled.count(), 1);
+        // Reopened at once (the password after the fingerprint), it is the same window.
         window.open(PresencePrompt::Mode::fingerprint, "unlock Mail");
+        QCOMPARE(window.view(), view);
         QVERIFY(QTest::qWaitForWindowExposed(view));
         view->close();
         QCOMPARE(cancelled.count(), 2);
+        // Closed, the window goes with its QML.
+        window.close();
+        const QPointer<QQuickView> closed(view);
+        QTRY_VERIFY(!closed && !window.view());
     }
 
     // After an unlock the typed password is nowhere in this process's memory, neither in UTF-16 (the
-    // field, the string read from it) nor in UTF-8 (the bytes handed to the check). Typing it, the
-    // field holds it, which shows that the search finds it.
+    // field, the string read from it) nor in UTF-8 (the bytes handed to the check), whether it was
+    // typed into the prompt's own window or into the shield's card. Typing it, the field holds it,
+    // which shows that the search finds it.
+    void typedPasswordLeavesNoCopies_data()
+    {
+        QTest::addColumn<bool>("overShield");
+        QTest::newRow("own window") << false;
+        QTest::newRow("in the shield") << true;
+    }
     void typedPasswordLeavesNoCopies()
     {
+        QFETCH(bool, overShield);
         QByteArray masked;
         for (int i = 0; i < 24; ++i)
             masked += char(('a' + QRandomGenerator::global()->bounded(26)) ^ Mask);
+        ShieldModel model;
+        ShieldWindows shield;
+        if (overShield)
+            shield.showWindows(model);
         PresencePromptWindow window;
         FakeFingerprintVerifier reader;
         MaskedPasswordCheck check;
@@ -223,14 +252,54 @@ private slots:
         std::optional<Authenticator::Result> result;
         authenticator.evaluate(Authenticator::Policy::deviceOwner, "unlock Firefox",
                                [&](const Authenticator::Outcome& outcome) { result = outcome.result; });
-        QVERIFY(QTest::qWaitForWindowExposed(window.view()));
+        QQuickWindow* typedInto = overShield ? static_cast<QQuickWindow*>(window.host()) : window.view();
+        QVERIFY(typedInto && QTest::qWaitForWindowExposed(typedInto));
+        QCOMPARE(window.view() == nullptr, overShield);
         for (const char c : masked)
-            QTest::keyClick(window.view(), char(c ^ Mask));
+            QTest::keyClick(typedInto, char(c ^ Mask));
         QVERIFY(occurrences(masked, 2) > 0);
-        QTest::keyClick(window.view(), Qt::Key_Return);
+        QTest::keyClick(typedInto, Qt::Key_Return);
         QCOMPARE(result, Authenticator::Result::success);
         QCOMPARE(occurrences(masked, 2), 0);
         QCOMPARE(occurrences(masked, 1), 0);
+        shield.hideWindows();
+    }
+
+    // The prompt's own window shows what the reason names: a folder's symbol, an app's icon (its
+    // symbol when it has none), Veilmark's own for anything else.
+    void ownWindowShowsWhatIsUnlocked()
+    {
+        TestDataHome home;
+        PolicyStore policy;
+        FakeInstalledApps installed;
+        QImage icon(32, 32, QImage::Format_ARGB32);
+        icon.fill(Qt::red);
+        installed.icons["/apps/firefox.desktop"] = icon;
+        policy.addApp({"firefox", "Firefox", "/apps/firefox.desktop", true, true});
+        policy.addApp({"work", "Work", "/apps/work.desktop", true, true});
+        policy.addApp({"fire", "Fire", "/apps/fire.desktop", true, true});
+        policy.addFolder({QUuid::createUuid(), "/home/u/Work", "Work", true, true, 10});
+        policy.addFolder({QUuid::createUuid(), "/home/u/Taxes", "Taxes", true, true, 10});
+        PresencePromptWindow window;
+        window.setSubjects(&policy, &installed);
+        const QList<std::tuple<QString, QString, bool>> cases = {
+            {"unlock the folder “Taxes”", "folder.fill", false},
+            {"unlock the folder “Work”", "folder.fill", false},
+            {"remove protection from Work", "app.fill", false},
+            {"unlock Firefox", "app.fill", true},
+            {"turn off protection for Firefox", "app.fill", true},
+            {"clear the activity log", "lock.shield.fill", false},
+        };
+        for (const auto& [reason, symbol, hasIcon] : cases) {
+            window.open(PresencePrompt::Mode::fingerprint, reason);
+            QVERIFY(QTest::qWaitForWindowExposed(window.view()));
+            QQuickItem* root = window.view()->rootObject();
+            QCOMPARE(window.subjectSymbol(), symbol);
+            QCOMPARE(find(root, "objectName", "subjectIcon") != nullptr, hasIcon);
+            QCOMPARE(find(root, "objectName", "subjectSymbol") != nullptr, !hasIcon);
+            typeAndShoot(window.view(), "", "prompt-" + symbol);
+            window.close();
+        }
     }
 };
 

@@ -111,8 +111,8 @@ private slots:
         rig.state->log()->record(LogEventKind::appUnlocked, "Firefox", "");
         rig.state->log()->record(LogEventKind::folderAuthFailed, "Taxes", "Authentication failed");
         const QString date = EventListModel::formatDate(rig.state->log()->events()[1].date);
-        QCOMPARE(texts(one(root, "eventList")).mid(1),
-                 QStringList({"Authentication failed", date, "Firefox", date}));
+        QTRY_COMPARE(texts(one(root, "eventList")).mid(1),
+                     QStringList({"Authentication failed", date, "Firefox", date}));
         // Clearing, once proven, leaves only its own record.
         rig.authenticator.script = {Result::success};
         click(one(root, "clear"));
@@ -178,7 +178,7 @@ private slots:
         rig.authenticator.script = {Result::success};
         click(one(one(root, "folder-Taxes"), "remove"));
         QTRY_COMPARE(rig.state->policy()->folders().size(), 3);
-        QVERIFY(!one(root, "folder-Taxes"));
+        QTRY_VERIFY(!one(root, "folder-Taxes"));
 
         // Lock Everything relocks the open app and folder.
         click(one(root, "lockEverything"));
@@ -359,6 +359,7 @@ private slots:
         QVERIFY(!one(root, "trayApp-off.app") && !one(root, "trayFolder-Off"));
         QCOMPARE(textOf(root, "lockedCount"), "1 locked");
         QTRY_COMPARE(panel.height(), qRound(root->height()));
+        QTRY_VERIFY(one(root, "trayFolder-Open")); // the list makes its rows on the next frame
         click(one(one(root, "trayFolder-Open"), "lock"));
         QTRY_COMPARE(textOf(root, "lockedCount"), "2 locked");
         click(one(one(root, "trayApp-firefox-esr"), "unlock"));

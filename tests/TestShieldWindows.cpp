@@ -3,16 +3,18 @@
 #include "ShieldWindows.h"
 #include "apps/ShieldModel.h"
 
+#include <QCursor>
 #include <QDir>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QProcess>
 #include <QQuickItem>
+#include <QQuickView>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QtQml/QQmlExtensionPlugin>
-
-#include <xcb/xcb.h>
 
 Q_IMPORT_QML_PLUGIN(VeilmarkPlugin)
 Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
@@ -30,23 +32,6 @@ QStringList visibleTexts(QQuickItem* item)
     for (QQuickItem* child : item->childItems())
         texts << visibleTexts(child);
     return texts;
-}
-
-// Whether `window` is above all of `below` in the root's children, which are listed bottom to top.
-bool stackedAbove(QWindow* window, const std::vector<std::unique_ptr<ShieldWindow>>& below)
-{
-    xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
-    if (!tree)
-        return false;
-    const QList<xcb_window_t> order(xcb_query_tree_children(tree),
-                                    xcb_query_tree_children(tree) + xcb_query_tree_children_length(tree));
-    free(tree);
-    const qsizetype at = order.indexOf(xcb_window_t(window->winId()));
-    return at >= 0 && std::all_of(below.cbegin(), below.cend(), [&](const auto& other) {
-               return order.indexOf(xcb_window_t(other->winId())) < at;
-           });
 }
 } // namespace
 
@@ -117,42 +102,94 @@ private slots:
             QCOMPARE(cancels, 1);
         }
 
-        // Shown again: the same windows, no second set.
+        // Taken down, the windows go with their QML and images; shown again, a new set covers.
+        const QPointer<ShieldWindow> gone(first);
         shield.hideWindows();
+        QVERIFY(shield.windows().empty());
+        QTRY_VERIFY(!gone);
         QCOMPARE(shield.showWindows(model), 2);
-        QCOMPARE(shield.windows().front().get(), first);
-        QVERIFY(first->isVisible() && shield.windows().back()->isVisible());
+        QVERIFY(shield.windows().front()->isVisible() && shield.windows().back()->isVisible());
         shield.hideWindows();
     }
 
-    void promptOpensAboveTheShield()
+    // With the shield up the prompt is in the card of the shield on the pointer's screen, and has the
+    // keyboard there; taken down under it, or with no shield, it has a window of its own.
+    void promptInTheShieldsCard()
     {
         ShieldModel model;
+        model.setApp("Firefox", QImage());
         ShieldWindows shield;
         PresencePromptWindow prompt;
-        // Built before the shield, as in the running program: stacking must not depend on it.
-        prompt.open(PresencePrompt::Mode::password, "unlock the folder “Taxes”");
-        // Mapped by the window manager first: closed before that, it would map it all the same.
-        QVERIFY(QTest::qWaitForWindowExposed(prompt.view()));
-        prompt.close();
-        shield.showWindows(model);
-        // The shield takes the focus once mapped; when that has happened, it cannot take it back later.
-        QTRY_COMPARE(QGuiApplication::focusWindow(), shield.windows().front().get());
-        prompt.open(PresencePrompt::Mode::password, "unlock Firefox");
-        QVERIFY(QTest::qWaitForWindowExposed(prompt.view()));
-        QTRY_VERIFY(stackedAbove(prompt.view(), shield.windows()));
-        // Keys typed now reach the prompt, not the shield that holds the keyboard.
-        // Copied as it is sent: the prompt wipes the password once its receivers have it.
         QList<QByteArray> submitted;
+        // Copied as it is sent: the prompt wipes the password once its receivers have it.
         connect(&prompt, &PresencePrompt::passwordSubmitted, this, [&](const QByteArray& password) {
             submitted << QByteArray(password.constData(), password.size());
         });
-        QTRY_COMPARE(QGuiApplication::focusWindow(), prompt.view());
-        QProcess::execute("xdotool", {"type", "--delay", "30", "pw"});
-        QProcess::execute("xdotool", {"key", "Return"});
-        QTRY_COMPARE(submitted.count(), 1);
-        QCOMPARE(submitted.first(), QByteArray("pw"));
-        prompt.close();
+        QSignalSpy cancelled(&prompt, &PresencePrompt::cancelled);
+        const auto field = [](QWindow* window) {
+            auto* view = qobject_cast<QQuickView*>(window);
+            for (QQuickItem* item : view->rootObject()->findChildren<QQuickItem*>("passwordField"))
+                if (item->isVisible())
+                    return item;
+            return static_cast<QQuickItem*>(nullptr);
+        };
+        for (const int screen : {1, 0}) {
+            const QRect area = QGuiApplication::screens()[screen]->geometry();
+            QProcess::execute("xdotool", {"mousemove", QString::number(area.center().x()),
+                                          QString::number(area.center().y())});
+            QTRY_COMPARE(QGuiApplication::screenAt(QCursor::pos()), QGuiApplication::screens()[screen]);
+            shield.showWindows(model);
+            model.setStatus("Authenticating…", true, false);
+            prompt.open(PresencePrompt::Mode::password, "unlock Firefox");
+            prompt.setStatus("Enter your password to allow this.", false);
+            ShieldWindow* host = shield.windows()[size_t(screen)].get();
+            ShieldWindow* other = shield.windows()[size_t(1 - screen)].get();
+            QVERIFY(!(prompt.view() && prompt.view()->isVisible()) && prompt.host() == host &&
+                    prompt.isVisible());
+            QCOMPARE(host->title(), "Veilmark is trying to unlock Firefox.");
+            QVERIFY(field(host) && !field(other));
+            const QStringList texts = visibleTexts(host->contentItem());
+            QVERIFY(texts.contains("Firefox") && texts.contains("Enter your password to allow this.") &&
+                    texts.contains("button:Unlock") && texts.contains("button:Cancel"));
+            QVERIFY(visibleTexts(other->contentItem()).contains("Authenticating…"));
+            // Keys typed now reach the field in the card, though the first shield window holds the grab.
+            QTRY_COMPARE(QGuiApplication::focusWindow(), host);
+            QTRY_VERIFY(field(host)->hasActiveFocus());
+            if (screen == 1)
+                QVERIFY(host->grabWindow().save("screenshots/shield-prompt.png"));
+            QProcess::execute("xdotool", {"type", "--delay", "30", "pw"});
+            QProcess::execute("xdotool", {"key", "Return"});
+            QTRY_COMPARE(submitted.count(), 3 - 2 * screen);
+            QCOMPARE(submitted.last(), QByteArray("pw"));
+            QVERIFY(field(host)->property("text").toString().isEmpty());
+            // Escape cancels the prompt, not the shield; closed, a typed password goes with it.
+            QProcess::execute("xdotool", {"type", "--delay", "30", "x"});
+            QTRY_COMPARE(field(host)->property("length").toInt(), 1);
+            const QPointer<QObject> typed = field(host);
+            QProcess::execute("xdotool", {"key", "Escape"});
+            QTRY_COMPARE(cancelled.count(), 2 - screen);
+            prompt.close();
+            QVERIFY(!prompt.host() && !prompt.isVisible() && host->title() == "Veilmark");
+            QVERIFY(!field(host) && visibleTexts(host->contentItem()).contains("Authenticating…"));
+            QVERIFY(!typed || typed->property("text").toString().isEmpty());
+            if (screen == 1) {
+                // The shield goes under an open prompt: the prompt moves into a window of its own.
+                prompt.open(PresencePrompt::Mode::password, "unlock Firefox");
+                QVERIFY(prompt.host() == host);
+                QTRY_COMPARE(QGuiApplication::focusWindow(), host);
+                QProcess::execute("xdotool", {"type", "--delay", "30", "pw"});
+                QTRY_COMPARE(field(host)->property("length").toInt(), 2);
+                shield.hideWindows();
+                QVERIFY(!prompt.host() && prompt.view() && prompt.view()->isVisible());
+                QVERIFY(field(prompt.view()) && field(prompt.view())->property("length").toInt() == 0);
+                QTRY_COMPARE(QGuiApplication::focusWindow(), prompt.view());
+                QProcess::execute("xdotool", {"type", "--delay", "30", "pw"});
+                QProcess::execute("xdotool", {"key", "Return"});
+                QTRY_COMPARE(submitted.count(), 2);
+                QCOMPARE(submitted.last(), QByteArray("pw"));
+                prompt.close();
+            }
+        }
         shield.hideWindows();
     }
 

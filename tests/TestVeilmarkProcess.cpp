@@ -431,17 +431,16 @@ private slots:
         };
         QTRY_VERIFY_WITH_TIMEOUT(!terminalInFront(), 10000);
 
-        // Veilmark's unmanaged windows on screen: "shield" (a whole screen) or "prompt", by X id.
+        // Veilmark's unmanaged windows on screen, by X id: "shield", or "prompt" for the shield whose
+        // card holds the prompt (its title then says what Veilmark is trying to do).
         const auto shown = [] {
             QMap<QString, QString> found;
             for (const QString& id :
-                 run("xdotool", {"search", "--onlyvisible", "--name", "^Veilmark$"}).split('\n')) {
+                 run("xdotool", {"search", "--onlyvisible", "--name", "^Veilmark"}).split('\n')) {
                 const QString info = run("xwininfo", {"-id", id});
                 if (!id.isEmpty() && info.contains("Override Redirect State: yes"))
                     found.insert(QString::number(id.toULong()),
-                                 info.contains(QRegularExpression("Width: (1\\d\\d\\d|[2-9]\\d\\d\\d)"))
-                                     ? "shield"
-                                     : "prompt");
+                                 info.contains("\"Veilmark is trying to unlock ") ? "prompt" : "shield");
             }
             return found;
         };

@@ -43,11 +43,11 @@ AppState::AppState(const PlatformServices& platform, QObject* parent)
             [this](const QString& reason, const QString& detail) {
                 const QString subject =
                     reason.isEmpty() ? QStringLiteral("Veilmark") : reason.at(0).toUpper() + reason.mid(1);
-                // The prompt's reason tells what was asked for: a folder, an app, or a change.
-                const LogEventKind kind =
-                    reason.startsWith(QLatin1String("unlock the folder")) ? LogEventKind::folderAuthFailed
-                    : reason.startsWith(QLatin1String("unlock "))         ? LogEventKind::appAuthFailed
-                                                                          : LogEventKind::protectionChanged;
+                using Purpose = AuthenticationService::Purpose;
+                const Purpose purpose = m_auth->purpose();
+                const LogEventKind kind = purpose == Purpose::unlockFolder ? LogEventKind::folderAuthFailed
+                                          : purpose == Purpose::unlockApp  ? LogEventKind::appAuthFailed
+                                                                           : LogEventKind::protectionChanged;
                 m_log->record(kind, subject, detail);
             });
     updateStorageNotice();
@@ -90,13 +90,14 @@ QString unreadableDetail(const QString& file, const QStringList& problems, const
                          const QString& moveError, const QString& consequence)
 {
     constexpr qsizetype Shown = 3;
-    QString detail = file + QLatin1String(": ") + problems.mid(0, Shown).join(QLatin1String("; "));
+    QString found = problems.mid(0, Shown).join(QLatin1String("; "));
     if (problems.size() > Shown)
-        detail += QStringLiteral(" and %1 more").arg(problems.size() - Shown);
+        found =
+            AppState::tr("%1 and %n more", "problems of a document", int(problems.size() - Shown)).arg(found);
     if (moveError.isEmpty())
-        return detail + QStringLiteral(" — the original is kept as ") + copy;
-    return detail + QStringLiteral(" — it could not be moved aside (%1), so it is left as it is and %2")
-                        .arg(moveError, consequence);
+        return AppState::tr("%1: %2 — the original is kept as %3").arg(file, found, copy);
+    return AppState::tr("%1: %2 — it could not be moved aside (%3), so it is left as it is and %4")
+        .arg(file, found, moveError, consequence);
 }
 } // namespace
 
@@ -104,16 +105,16 @@ void AppState::reportUnreadableDocuments()
 {
     const PolicyStore& policy = *m_policy;
     if (!policy.loadProblems().isEmpty())
-        m_log->record(LogEventKind::error, QStringLiteral("Policy unreadable"),
+        m_log->record(LogEventKind::error, tr("Policy unreadable"),
                       unreadableDetail(QStringLiteral("policies.json"), policy.loadProblems(),
                                        policy.unreadableCopy(), policy.moveAsideError(),
-                                       QStringLiteral("changes are not saved")));
+                                       tr("changes are not saved")));
     const EventLog& log = *m_log;
     if (!log.loadProblems().isEmpty())
-        m_log->record(LogEventKind::error, QStringLiteral("Activity log unreadable"),
+        m_log->record(LogEventKind::error, tr("Activity log unreadable"),
                       unreadableDetail(QStringLiteral("events.json"), log.loadProblems(),
                                        log.unreadableCopy(), log.moveAsideError(),
-                                       QStringLiteral("activity is not saved")));
+                                       tr("activity is not saved")));
     // Writing what was kept at load may already have failed, before anyone listened.
     policySaveErrorChanged();
 }
@@ -125,8 +126,8 @@ void AppState::policySaveErrorChanged()
         m_saveFailureRecorded = false;
     } else if (!m_saveFailureRecorded) {
         m_saveFailureRecorded = true;
-        m_log->record(LogEventKind::error, QStringLiteral("Policy not saved"),
-                      error + QStringLiteral(" — changes are kept and saved again with the next change"));
+        m_log->record(LogEventKind::error, tr("Policy not saved"),
+                      tr("%1 — changes are kept and saved again with the next change").arg(error));
     }
     updateStorageNotice();
 }
@@ -135,18 +136,18 @@ void AppState::updateStorageNotice()
 {
     QString notice;
     const auto unreadable = [](const QString& file, const QString& copy) {
-        return file + QStringLiteral(" could not be read — the original is kept as ") + copy;
+        return tr("%1 could not be read — the original is kept as %2").arg(file, copy);
     };
     if (m_policy->isReadOnly())
-        notice = QStringLiteral("policies.json could not be read or moved aside — changes are not saved: ") +
-                 m_policy->moveAsideError();
+        notice = tr("%1 could not be read or moved aside — changes are not saved: %2")
+                     .arg(QStringLiteral("policies.json"), m_policy->moveAsideError());
     else if (!m_policy->saveError().isEmpty())
-        notice = QLatin1String("Changes are not saved: ") + m_policy->saveError();
+        notice = tr("Changes are not saved: %1").arg(m_policy->saveError());
     else if (!m_policy->unreadableCopy().isEmpty())
         notice = unreadable(QStringLiteral("policies.json"), m_policy->unreadableCopy());
     else if (!m_log->moveAsideError().isEmpty())
-        notice = QStringLiteral("events.json could not be read or moved aside — activity is not saved: ") +
-                 m_log->moveAsideError();
+        notice = tr("%1 could not be read or moved aside — activity is not saved: %2")
+                     .arg(QStringLiteral("events.json"), m_log->moveAsideError());
     else if (!m_log->unreadableCopy().isEmpty())
         notice = unreadable(QStringLiteral("events.json"), m_log->unreadableCopy());
     if (notice == m_storageNotice)
@@ -159,11 +160,10 @@ void AppState::registerSystemObservers()
 {
     SystemEvents& events = m_platform.systemEvents;
     connect(&events, &SystemEvents::goingToSleep, this,
-            [this] { handleSystemEvent(QStringLiteral("Computer going to sleep")); });
+            [this] { handleSystemEvent(tr("Computer going to sleep")); });
     connect(&events, &SystemEvents::sessionSwitched, this,
-            [this] { handleSystemEvent(QStringLiteral("User session switched")); });
-    connect(&events, &SystemEvents::screenLocked, this,
-            [this] { handleSystemEvent(QStringLiteral("Screen locked")); });
+            [this] { handleSystemEvent(tr("User session switched")); });
+    connect(&events, &SystemEvents::screenLocked, this, [this] { handleSystemEvent(tr("Screen locked")); });
     events.start();
 }
 
@@ -213,7 +213,7 @@ void AppState::setLaunchAtLogin(bool enabled)
     LoginItems& items = m_platform.loginItems;
     const std::optional<QString> error = enabled ? items.registerItem() : items.unregisterItem();
     if (error) {
-        m_log->record(LogEventKind::error, QStringLiteral("Launch at Login"), *error);
+        m_log->record(LogEventKind::error, tr("Launch at Login"), *error);
         return;
     }
     VeilmarkSettings settings = m_policy->settings();

@@ -41,8 +41,9 @@ PolicyRelock::Result PolicyRelock::run(EventLog& log, const QString& homePath, c
             const FolderStatus status = locations.lock(folder);
             if (!status.isLocked())
                 result.failed.append(
-                    folder.name + QStringLiteral(": ") + status.text() +
-                    (status.reason.isEmpty() ? QString() : QStringLiteral(" — ") + status.reason));
+                    status.reason.isEmpty()
+                        ? QStringLiteral("%1: %2").arg(folder.name, status.text())
+                        : QStringLiteral("%1: %2 — %3").arg(folder.name, status.text(), status.reason));
             else if (wasOpen)
                 result.relocked.append(folder.name);
         }
@@ -60,11 +61,10 @@ PolicyRelock::Result PolicyRelock::run(EventLog& log, const QString& homePath, c
         }
     }
 
-    log.record(LogEventKind::systemRelock, QStringLiteral("Relocked by the guardian"),
-               cause + (result.relocked.isEmpty()
-                            ? QStringLiteral(" — nothing was open")
-                            : QStringLiteral(" — relocked ") + joined(result.relocked)));
+    log.record(LogEventKind::systemRelock, tr("Relocked by the guardian"),
+               result.relocked.isEmpty() ? tr("%1 — nothing was open").arg(cause)
+                                         : tr("%1 — relocked %2").arg(cause, joined(result.relocked)));
     if (!result.failed.isEmpty())
-        log.record(LogEventKind::error, QStringLiteral("Guardian relock failed"), joined(result.failed));
+        log.record(LogEventKind::error, tr("Guardian relock failed"), joined(result.failed));
     return result;
 }

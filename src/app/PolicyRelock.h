@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,8 @@ class EventLog;
 // policies.json is only read: the next start relocks again and stores the result itself.
 class PolicyRelock
 {
+    Q_DECLARE_TR_FUNCTIONS(PolicyRelock)
+
 public:
     PolicyRelock() = delete;
 

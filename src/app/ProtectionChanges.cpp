@@ -34,8 +34,8 @@ void ProtectionChanges::withProof(const QString& reason, const QString& subject,
         }
         self->m_log.record(
             LogEventKind::protectionChanged, subject,
-            QStringLiteral("Not changed — ") +
-                self->m_auth.lastErrorMessage().value_or(QStringLiteral("Authentication cancelled")));
+            tr("Not changed — %1")
+                .arg(self->m_auth.lastErrorMessage().value_or(tr("Authentication cancelled"))));
     });
 }
 
@@ -43,29 +43,28 @@ void ProtectionChanges::setAppProtection(const ProtectedApp& app, bool enabled)
 {
     if (enabled)
         return m_apps.setProtection(app, true); // the engine records the lock
-    withProof(QStringLiteral("turn off protection for %1").arg(app.name), app.name, [this, app] {
+    withProof(tr("turn off protection for %1").arg(app.name), app.name, [this, app] {
         m_apps.setProtection(app, false);
-        m_log.record(LogEventKind::protectionChanged, app.name, QStringLiteral("Protection turned off"));
+        m_log.record(LogEventKind::protectionChanged, app.name, tr("Protection turned off"));
     });
 }
 
 void ProtectionChanges::removeApp(const ProtectedApp& app)
 {
-    withProof(QStringLiteral("remove protection from %1").arg(app.name), app.name,
+    withProof(tr("remove protection from %1").arg(app.name), app.name,
               [this, app] { m_apps.removeProtection(app); });
 }
 
 void ProtectionChanges::removeFolder(const ProtectedFolder& folder)
 {
-    withProof(QStringLiteral("remove protection from %1").arg(folder.name), folder.name,
+    withProof(tr("remove protection from %1").arg(folder.name), folder.name,
               [this, folder] { m_folders.removeProtection(folder); });
 }
 
 void ProtectionChanges::setRelockSetting(RelockSetting setting, bool on)
 {
     const bool sleep = setting == RelockSetting::onSleepOrScreenLock;
-    const QString subject = sleep ? QStringLiteral("Relock on sleep or screen lock")
-                                  : QStringLiteral("Relock apps on focus loss");
+    const QString subject = sleep ? tr("Relock on sleep or screen lock") : tr("Relock apps on focus loss");
     const auto apply = [this, sleep, on, subject] {
         VeilmarkSettings settings = m_policy.settings();
         bool& value = sleep ? settings.relockOnSleepOrScreenLock : settings.relockAppsOnFocusLoss;
@@ -73,23 +72,21 @@ void ProtectionChanges::setRelockSetting(RelockSetting setting, bool on)
             return;
         value = on;
         m_policy.setSettings(settings);
-        m_log.record(LogEventKind::protectionChanged, subject,
-                     on ? QStringLiteral("Turned on") : QStringLiteral("Turned off"));
+        m_log.record(LogEventKind::protectionChanged, subject, on ? tr("Turned on") : tr("Turned off"));
     };
     if (on)
         return apply();
-    withProof(sleep ? QStringLiteral("turn off relocking when the computer sleeps or the screen locks")
-                    : QStringLiteral("turn off relocking apps when they lose focus"),
+    withProof(sleep ? tr("turn off relocking when the computer sleeps or the screen locks")
+                    : tr("turn off relocking apps when they lose focus"),
               subject, apply);
 }
 
 void ProtectionChanges::clearLog()
 {
-    withProof(QStringLiteral("clear the activity log"), QStringLiteral("Activity log"), [this] {
+    withProof(tr("clear the activity log"), tr("Activity log"), [this] {
         m_log.clear();
         // The clearing itself stays on record.
-        m_log.record(LogEventKind::protectionChanged, QStringLiteral("Activity log"),
-                     QStringLiteral("Cleared"));
+        m_log.record(LogEventKind::protectionChanged, tr("Activity log"), tr("Cleared"));
     });
 }
 
@@ -100,10 +97,10 @@ void ProtectionChanges::quit(const std::function<void()>& quitNow)
         std::ranges::any_of(m_policy.apps(), enabled) || std::ranges::any_of(m_policy.folders(), enabled);
     if (!protecting)
         return quitNow();
-    withProof(QStringLiteral("quit and stop protecting your apps and folders"), QStringLiteral("Veilmark"),
+    withProof(tr("quit and stop protecting your apps and folders"), QStringLiteral("Veilmark"),
               [this, quitNow] {
                   m_log.record(LogEventKind::protectionChanged, QStringLiteral("Veilmark"),
-                               QStringLiteral("Quit from the window"));
+                               tr("Quit from the window"));
                   quitNow();
               });
 }

@@ -96,7 +96,7 @@ void AppProtectionEngine::handleDeactivate(const QString& bundleID)
     m_sessions.removeUnlockedApp(bundleID);
     m_workspace.hide(bundleID);
     lockBundle(*app);
-    m_log.record(LogEventKind::appRelocked, app->name, QStringLiteral("Lost focus"));
+    m_log.record(LogEventKind::appRelocked, app->name, tr("Lost focus"));
 }
 
 void AppProtectionEngine::handleTerminate(const QString& bundleID)
@@ -140,13 +140,15 @@ void AppProtectionEngine::authenticateFromShield(const ProtectedApp& app, bool p
     if (m_auth.isAuthenticating() || m_shielded != app.bundleID)
         return;
     m_shieldPromptOpen = true;
-    m_overlay.model().setStatus(QStringLiteral("Authenticating…"), true, false);
+    m_overlay.model().setStatus(tr("Authenticating…"), true, false);
     QPointer<AppProtectionEngine> self(this);
-    m_auth.authenticate(QStringLiteral("unlock ") + app.name, preferPassword,
-                        [self, app](bool authenticated) {
-                            if (self)
-                                self->finishShieldUnlock(app, authenticated);
-                        });
+    m_auth.authenticate(
+        unlockReason(app), preferPassword,
+        [self, app](bool authenticated) {
+            if (self)
+                self->finishShieldUnlock(app, authenticated);
+        },
+        AuthenticationService::Purpose::unlockApp);
 }
 
 void AppProtectionEngine::finishShieldUnlock(const ProtectedApp& app, bool authenticated)
@@ -181,7 +183,12 @@ void AppProtectionEngine::cancelShield(const ProtectedApp& app)
         return;
     m_shielded.clear();
     m_overlay.hide();
-    m_log.record(LogEventKind::appRelocked, app.name, QStringLiteral("Unlock cancelled"));
+    m_log.record(LogEventKind::appRelocked, app.name, tr("Unlock cancelled"));
+}
+
+QString AppProtectionEngine::unlockReason(const ProtectedApp& app)
+{
+    return tr("unlock %1").arg(app.name);
 }
 
 void AppProtectionEngine::lockBundle(const ProtectedApp& app)
@@ -192,8 +199,8 @@ void AppProtectionEngine::lockBundle(const ProtectedApp& app)
     // Read before the lock takes the entry away: after a restart its windows must still be known.
     m_installed.keepIdentity(app.appPath);
     if (const std::optional<QString> error = AccessControlLock::lockAndVerify(app.appPath))
-        m_log.record(LogEventKind::error, QStringLiteral("App lock failed"),
-                     app.name + QStringLiteral(": ") + *error);
+        m_log.record(LogEventKind::error, tr("App lock failed"),
+                     QStringLiteral("%1: %2").arg(app.name, *error));
 }
 
 void AppProtectionEngine::unlockBundle(const ProtectedApp& app)
@@ -201,8 +208,8 @@ void AppProtectionEngine::unlockBundle(const ProtectedApp& app)
     if (isSystemLocation(app.appPath))
         return;
     if (const std::optional<QString> error = AccessControlLock::unlockAndVerify(app.appPath))
-        m_log.record(LogEventKind::error, QStringLiteral("App unlock failed"),
-                     app.name + QStringLiteral(": ") + *error);
+        m_log.record(LogEventKind::error, tr("App unlock failed"),
+                     QStringLiteral("%1: %2").arg(app.name, *error));
     else
         m_installed.keepIdentity(app.appPath);
 }
@@ -213,7 +220,7 @@ void AppProtectionEngine::lockApp(const ProtectedApp& app)
     if (m_workspace.runningApplications().contains(app.bundleID))
         m_workspace.hide(app.bundleID);
     lockBundle(app);
-    m_log.record(LogEventKind::appRelocked, app.name, QStringLiteral("Locked"));
+    m_log.record(LogEventKind::appRelocked, app.name, tr("Locked"));
 }
 
 void AppProtectionEngine::relockApp(const QString& bundleID)
@@ -225,7 +232,7 @@ void AppProtectionEngine::relockApp(const QString& bundleID)
     if (!app)
         return;
     lockBundle(*app);
-    m_log.record(LogEventKind::appRelocked, app->name, QStringLiteral("Manual relock"));
+    m_log.record(LogEventKind::appRelocked, app->name, tr("Manual relock"));
 }
 
 void AppProtectionEngine::relockAll(const QString& reason)
@@ -239,7 +246,7 @@ void AppProtectionEngine::relockAll(const QString& reason)
     }
     hideRunningProtectedApps();
     if (wasUnlocked)
-        m_log.record(LogEventKind::systemRelock, QStringLiteral("All apps"), reason);
+        m_log.record(LogEventKind::systemRelock, tr("All apps"), reason);
 }
 
 void AppProtectionEngine::unlockAndLaunch(const ProtectedApp& app)
@@ -247,19 +254,22 @@ void AppProtectionEngine::unlockAndLaunch(const ProtectedApp& app)
     if (m_auth.isAuthenticating())
         return;
     QPointer<AppProtectionEngine> self(this);
-    m_auth.authenticate(QStringLiteral("unlock ") + app.name, false, [self, app](bool authenticated) {
-        if (!self)
-            return;
-        if (!authenticated) {
-            if (const std::optional<QString>& message = self->m_auth.lastErrorMessage())
-                self->m_log.record(LogEventKind::appAuthFailed, app.name, *message);
-            return;
-        }
-        self->unlockBundle(app);
-        self->m_sessions.insertUnlockedApp(app.bundleID);
-        self->m_log.record(LogEventKind::appUnlocked, app.name, QString());
-        self->m_installed.launch(app.appPath);
-    });
+    m_auth.authenticate(
+        unlockReason(app), false,
+        [self, app](bool authenticated) {
+            if (!self)
+                return;
+            if (!authenticated) {
+                if (const std::optional<QString>& message = self->m_auth.lastErrorMessage())
+                    self->m_log.record(LogEventKind::appAuthFailed, app.name, *message);
+                return;
+            }
+            self->unlockBundle(app);
+            self->m_sessions.insertUnlockedApp(app.bundleID);
+            self->m_log.record(LogEventKind::appUnlocked, app.name, QString());
+            self->m_installed.launch(app.appPath);
+        },
+        AuthenticationService::Purpose::unlockApp);
 }
 
 void AppProtectionEngine::setProtection(const ProtectedApp& app, bool enabled)
@@ -283,9 +293,9 @@ int AppProtectionEngine::addApps(const QStringList& paths)
         if (!entry || entry->id.isEmpty() || entry->id == OwnBundleID)
             continue;
         if (m_policy.apps().size() >= PolicySnapshot::MaxApps) {
-            m_log.record(LogEventKind::error, QStringLiteral("Can't protect app"),
-                         entry->name + QStringLiteral(": no more than %1 apps can be protected.")
-                                           .arg(QLocale(QLocale::English).toString(PolicySnapshot::MaxApps)));
+            m_log.record(LogEventKind::error, tr("Can't protect app"),
+                         tr("%1: no more than %2 apps can be protected.")
+                             .arg(entry->name, QLocale().toString(PolicySnapshot::MaxApps)));
             break;
         }
         ProtectedApp app;
@@ -305,5 +315,5 @@ void AppProtectionEngine::removeProtection(const ProtectedApp& app)
     unlockBundle(app);
     m_sessions.removeUnlockedApp(app.bundleID);
     m_policy.removeApp(app);
-    m_log.record(LogEventKind::appRelocked, app.name, QStringLiteral("Protection removed"));
+    m_log.record(LogEventKind::appRelocked, app.name, tr("Protection removed"));
 }

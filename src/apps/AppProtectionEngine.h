@@ -47,6 +47,8 @@ public:
     static bool isSystemLocation(const QString& appPath);
 
 private:
+    // The prompt's reason: "unlock Firefox".
+    static QString unlockReason(const ProtectedApp& app);
     void lockAllBundles();
     void hideRunningProtectedApps();
     void handleLaunchOrActivate(const QString& bundleID);

@@ -2,6 +2,8 @@
 
 #include "apps/ShieldDisplay.h"
 
+#include <QCoreApplication>
+
 OverlayManager::OverlayManager(ShieldDisplay& display)
     : m_display(display)
 {}
@@ -11,7 +13,7 @@ void OverlayManager::show(const QString& appName, const QImage& icon, const QStr
                           std::function<void()> onCancel)
 {
     hide();
-    m_idleStatus = QStringLiteral("Locked — %1 required").arg(method);
+    m_idleStatus = QCoreApplication::translate("OverlayManager", "Locked — %1 required").arg(method);
     m_model.setApp(appName, icon);
     m_model.setStatus(m_idleStatus, false, false);
     m_model.onUnlockRequested = std::move(onUnlock);

@@ -5,6 +5,7 @@
 #include "io/Logging.h"
 #include "model/JsonFields.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -83,11 +84,14 @@ qint64 AttemptBackoff::delayAfter(int failures)
 
 QString AttemptBackoff::waitText(qint64 seconds)
 {
+    // One second has a text of its own: the English catalogue is not always installed (tests),
+    // and minutes are never fewer than two here.
+    if (seconds == 1)
+        return QCoreApplication::translate("AttemptBackoff", "Try again in 1 second");
     if (seconds <= 60)
-        return seconds == 1 ? QStringLiteral("Try again in 1 second")
-                            : QStringLiteral("Try again in %1 seconds").arg(seconds);
+        return QCoreApplication::translate("AttemptBackoff", "Try again in %n seconds", "", int(seconds));
     const qint64 minutes = (seconds + 59) / 60;
-    return QStringLiteral("Try again in %1 minutes").arg(minutes);
+    return QCoreApplication::translate("AttemptBackoff", "Try again in %n minutes", "", int(minutes));
 }
 
 QByteArray AttemptBackoff::encode(const State& state)

@@ -24,13 +24,14 @@ AuthenticationService::~AuthenticationService()
 }
 
 void AuthenticationService::authenticate(const QString& reason, bool preferPassword,
-                                         std::function<void(bool)> done)
+                                         std::function<void(bool)> done, Purpose purpose)
 {
     if (m_isAuthenticating) {
         done(false);
         return;
     }
     m_isAuthenticating = true;
+    m_purpose = purpose;
     setLastErrorMessage(std::nullopt);
 
     const bool fingerprint = !preferPassword && m_authenticator.canUseFingerprint();
@@ -125,26 +126,25 @@ bool AuthenticationService::canUseFingerprint() const
 
 QString AuthenticationService::biometryName() const
 {
-    return m_authenticator.hasFingerprintReader() ? QStringLiteral("Fingerprint")
-                                                  : QStringLiteral("Password");
+    return m_authenticator.hasFingerprintReader() ? tr("Fingerprint") : tr("Password");
 }
 
 QString AuthenticationService::message(const Authenticator::Outcome& outcome)
 {
     switch (outcome.result) {
     case Result::fingerprintFailed:
-        return QStringLiteral("Fingerprint not recognized — try again");
+        return tr("Fingerprint not recognized — try again");
     case Result::passwordFailed:
-        return QStringLiteral("Password not accepted — try again");
+        return tr("Password not accepted — try again");
     case Result::passwordNotSet:
-        return QStringLiteral("No account password set on this computer");
+        return tr("No account password set on this computer");
     case Result::notAvailable:
-        return QStringLiteral("Fingerprint unavailable — use your password");
+        return tr("Fingerprint unavailable — use your password");
     case Result::notEnrolled:
-        return QStringLiteral("No fingerprints enrolled — set one up in Settings");
+        return tr("No fingerprints enrolled — set one up in Settings");
     case Result::lockout:
-        return QStringLiteral("Fingerprint locked — use your password");
+        return tr("Fingerprint locked — use your password");
     default:
-        return outcome.description.isEmpty() ? QStringLiteral("Authentication failed") : outcome.description;
+        return outcome.description.isEmpty() ? tr("Authentication failed") : outcome.description;
     }
 }

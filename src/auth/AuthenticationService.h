@@ -18,12 +18,24 @@ class AuthenticationService : public QObject
     Q_OBJECT
 
 public:
+    // What a prompt is for, so its failed attempts are filed under it whatever the language of
+    // its reason.
+    enum class Purpose
+    {
+        change,
+        unlockApp,
+        unlockFolder,
+    };
+
     AuthenticationService(Authenticator& authenticator, KeychainService& keychain, QObject* parent = nullptr);
     ~AuthenticationService() override;
 
     // Calls `done` with true on success; false for failure, cancellation, and at once when another
     // authentication is still running. `done` is not called if the service is destroyed first.
-    void authenticate(const QString& reason, bool preferPassword, std::function<void(bool)> done);
+    void authenticate(const QString& reason, bool preferPassword, std::function<void(bool)> done,
+                      Purpose purpose = Purpose::change);
+    // The purpose of the running (or last) authentication.
+    Purpose purpose() const { return m_purpose; }
 
     bool isAuthenticating() const { return m_isAuthenticating; }
     const std::optional<QString>& lastErrorMessage() const { return m_lastErrorMessage; }
@@ -52,5 +64,6 @@ private:
     Authenticator& m_authenticator;
     KeychainService& m_keychain;
     bool m_isAuthenticating = false;
+    Purpose m_purpose = Purpose::change;
     std::optional<QString> m_lastErrorMessage;
 };

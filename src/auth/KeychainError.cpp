@@ -1,5 +1,7 @@
 #include "KeychainError.h"
 
+#include <QCoreApplication>
+
 KeychainError::KeychainError(Kind kind, int status, const QString& platformMessage)
     : m_kind(kind)
     , m_status(status)
@@ -20,13 +22,12 @@ QString KeychainError::description() const
 {
     switch (m_kind) {
     case Kind::unhandled: {
-        QString text = QLatin1String("Keyring error ") + QString::number(m_status);
-        if (!m_platformMessage.isEmpty())
-            text += QStringLiteral(" \u2014 ") + m_platformMessage;
-        return text;
+        const QString text = QCoreApplication::translate("KeychainError", "Keyring error %1").arg(m_status);
+        return m_platformMessage.isEmpty() ? text
+                                           : QStringLiteral("%1 \u2014 %2").arg(text, m_platformMessage);
     }
     case Kind::accessControlCreationFailed:
-        return QStringLiteral("Could not create keyring access control.");
+        return QCoreApplication::translate("KeychainError", "Could not create keyring access control.");
     }
     return QString();
 }

@@ -2,6 +2,8 @@
 
 #include "io/Logging.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <sys/random.h>
 
@@ -58,19 +60,22 @@ void KeychainService::ensureVaultToken()
 std::variant<QByteArray, KeychainError> KeychainService::readVaultToken(const AuthenticationProof& proof)
 {
     if (!proof.isFresh(m_now()))
-        return KeychainError::unhandled(KeychainError::interactionNotAllowed,
-                                        QStringLiteral("No fresh proof of presence was given."));
+        return KeychainError::unhandled(
+            KeychainError::interactionNotAllowed,
+            QCoreApplication::translate("KeychainService", "No fresh proof of presence was given."));
     QByteArray token;
     QString error;
     switch (m_store.read(service, account, &token, &error)) {
     case SecretStore::Presence::found:
         return token;
     case SecretStore::Presence::notFound:
-        return KeychainError::unhandled(KeychainError::itemNotFound,
-                                        QStringLiteral("The vault token is not in the keyring."));
+        return KeychainError::unhandled(
+            KeychainError::itemNotFound,
+            QCoreApplication::translate("KeychainService", "The vault token is not in the keyring."));
     case SecretStore::Presence::unavailable:
         break;
     }
-    return KeychainError::unhandled(KeychainError::notAvailable,
-                                    error.isEmpty() ? QStringLiteral("No keyring is available.") : error);
+    return KeychainError::unhandled(
+        KeychainError::notAvailable,
+        error.isEmpty() ? QCoreApplication::translate("KeychainService", "No keyring is available.") : error);
 }

@@ -10,9 +10,21 @@
 #include <QTimer>
 
 namespace {
-const QString LockoutText = QStringLiteral("Too many failed fingerprint attempts");
-const QString FingerprintPrompt = QStringLiteral("Place your finger on the reader");
-const QString PasswordPrompt = QStringLiteral("Enter your password to allow this.");
+// Made when shown, in the language of the moment.
+QString lockoutText()
+{
+    return PromptAuthenticator::tr("Too many failed fingerprint attempts");
+}
+
+QString fingerprintPrompt()
+{
+    return PromptAuthenticator::tr("Place your finger on the reader");
+}
+
+QString passwordPrompt()
+{
+    return PromptAuthenticator::tr("Enter your password to allow this.");
+}
 
 // When the shown wait ("2 minutes", "45 seconds") next changes, counted from now.
 qint64 secondsUntilWaitTextChanges(qint64 seconds)
@@ -60,9 +72,7 @@ bool PromptAuthenticator::hasFingerprintReader()
 void PromptAuthenticator::evaluate(Policy policy, const QString& reason, std::function<void(Outcome)> done)
 {
     if (isPromptOpen()) {
-        QTimer::singleShot(0, this, [done] {
-            done({Result::otherError, QStringLiteral("Another prompt is open")});
-        });
+        QTimer::singleShot(0, this, [done] { done({Result::otherError, tr("Another prompt is open")}); });
         return;
     }
     m_done = std::move(done);
@@ -74,12 +84,12 @@ void PromptAuthenticator::evaluate(Policy policy, const QString& reason, std::fu
     ++m_generation;
     if (policy == Policy::fingerprint) {
         m_prompt.open(PresencePrompt::Mode::fingerprint, reason);
-        m_prompt.setStatus(FingerprintPrompt, false);
+        m_prompt.setStatus(fingerprintPrompt(), false);
         if (isFingerprintLockedOut()) {
             const quint64 generation = m_generation;
             QTimer::singleShot(0, this, [this, generation] {
                 if (m_generation == generation && fingerprintPromptOpen())
-                    finish(Result::lockout, LockoutText);
+                    finish(Result::lockout, lockoutText());
             });
             return;
         }
@@ -87,7 +97,7 @@ void PromptAuthenticator::evaluate(Policy policy, const QString& reason, std::fu
             m_fingerprint.start();
     } else {
         m_prompt.open(PresencePrompt::Mode::password, reason);
-        m_prompt.setStatus(PasswordPrompt, false);
+        m_prompt.setStatus(passwordPrompt(), false);
         waitIfBackingOff();
     }
 }
@@ -119,10 +129,10 @@ void PromptAuthenticator::resumeAfterWait()
 {
     m_prompt.setBusy(false);
     if (m_policy == Policy::fingerprint) {
-        m_prompt.setStatus(FingerprintPrompt, false);
+        m_prompt.setStatus(fingerprintPrompt(), false);
         m_fingerprint.start();
     } else {
-        m_prompt.setStatus(PasswordPrompt, false);
+        m_prompt.setStatus(passwordPrompt(), false);
     }
 }
 
@@ -130,11 +140,11 @@ void PromptAuthenticator::recordFailure(const QString& detail)
 {
     m_backoff.recordFailure();
     const qint64 wait = m_backoff.secondsRemaining();
-    const QString text = wait == 0
-                             ? detail
-                             : detail + QStringLiteral(" — %1 failed attempts in a row, the next waits %2 s")
-                                            .arg(m_backoff.failures())
-                                            .arg(wait);
+    const QString text =
+        wait == 0 ? detail
+                  : tr("%1 — %n failed attempts in a row, the next waits %2 s", "", m_backoff.failures())
+                        .arg(detail)
+                        .arg(wait);
     if (onFailedAttempt)
         onFailedAttempt(m_reason, text);
 }
@@ -156,7 +166,7 @@ void PromptAuthenticator::onPasswordSubmitted(QByteArray password)
     QByteArray own(password.constData(), password.size());
     m_checkingPassword = true;
     m_prompt.setBusy(true);
-    m_prompt.setStatus(QStringLiteral("Checking…"), false);
+    m_prompt.setStatus(tr("Checking…"), false);
     const quint64 generation = m_generation;
     QPointer<PromptAuthenticator> self(this);
     m_password.verify(std::move(own), this, [self, generation](const PasswordVerifier::Result& result) {
@@ -171,13 +181,13 @@ void PromptAuthenticator::onPasswordSubmitted(QByteArray password)
             self->finish(Result::success);
             return;
         case PasswordVerifier::Verdict::rejected:
-            self->recordFailure(QStringLiteral("Wrong password"));
+            self->recordFailure(tr("Wrong password"));
             if (++self->m_failedPasswords >= MaxPasswordAttempts) {
                 self->finish(Result::passwordFailed, result.message);
                 return;
             }
             self->m_prompt.setBusy(false);
-            self->m_prompt.setStatus(QStringLiteral("Wrong password — try again"), true);
+            self->m_prompt.setStatus(tr("Wrong password — try again"), true);
             self->waitIfBackingOff();
             return;
         case PasswordVerifier::Verdict::notSet:
@@ -194,15 +204,15 @@ QString PromptAuthenticator::scanHint(FingerprintVerifier::Scan scan)
 {
     switch (scan) {
     case FingerprintVerifier::Scan::noMatch:
-        return QStringLiteral("Fingerprint not recognized — try again");
+        return tr("Fingerprint not recognized — try again");
     case FingerprintVerifier::Scan::swipeTooShort:
-        return QStringLiteral("Swipe was too short — try again");
+        return tr("Swipe was too short — try again");
     case FingerprintVerifier::Scan::notCentered:
-        return QStringLiteral("Center your finger on the reader and try again");
+        return tr("Center your finger on the reader and try again");
     case FingerprintVerifier::Scan::removeAndRetry:
-        return QStringLiteral("Lift your finger and try again");
+        return tr("Lift your finger and try again");
     case FingerprintVerifier::Scan::retryScan:
-        return QStringLiteral("Scan your finger again");
+        return tr("Scan your finger again");
     }
     return {};
 }
@@ -214,14 +224,14 @@ void PromptAuthenticator::onScanFailed(FingerprintVerifier::Scan scan)
     if (scan == FingerprintVerifier::Scan::noMatch) {
         ++m_noMatches;
         ++m_consecutiveNoMatches;
-        recordFailure(QStringLiteral("Fingerprint not recognized"));
+        recordFailure(tr("Fingerprint not recognized"));
     }
     if (isFingerprintLockedOut()) {
         m_fingerprint.cancel();
-        finish(Result::lockout, LockoutText);
+        finish(Result::lockout, lockoutText());
     } else if (m_noMatches >= FingerprintAttemptsPerPrompt) {
         m_fingerprint.cancel();
-        finish(Result::fingerprintFailed, QStringLiteral("Fingerprint not recognized"));
+        finish(Result::fingerprintFailed, tr("Fingerprint not recognized"));
     } else if (m_backoff.secondsRemaining() > 0) {
         // The reader starts again once the wait is over.
         m_fingerprint.cancel();

@@ -4,6 +4,7 @@
 #include "io/AccessControlLock.h"
 #include "io/DirectoryHandle.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -55,20 +56,27 @@ std::optional<FolderStatus> FolderLocations::mismatch(const DirectoryHandle& dir
     case DirectoryHandle::Status::open:
         break;
     case DirectoryHandle::Status::missing:
-        return failed(State::missing, QStringLiteral("nothing is at ") + folder.path);
+        return failed(State::missing,
+                      QCoreApplication::translate("FolderLocations", "nothing is at %1").arg(folder.path));
     case DirectoryHandle::Status::notDirectory:
-        return failed(State::replaced, QStringLiteral("a link or a file is at ") + folder.path);
+        return failed(
+            State::replaced,
+            QCoreApplication::translate("FolderLocations", "a link or a file is at %1").arg(folder.path));
     case DirectoryHandle::Status::failed:
         return failed(State::missing, QString::fromLocal8Bit(std::strerror(directory.error())));
     }
     if (directory.owner() != ::geteuid())
-        return failed(State::notYours, QStringLiteral("it belongs to another user"));
+        return failed(State::notYours,
+                      QCoreApplication::translate("FolderLocations", "it belongs to another user"));
     if (folder.hasIdentity() && (directory.device() != folder.device || directory.inode() != folder.inode))
-        return failed(State::replaced, QStringLiteral("another folder is at ") + folder.path);
+        return failed(
+            State::replaced,
+            QCoreApplication::translate("FolderLocations", "another folder is at %1").arg(folder.path));
     // Checked again at every lock: a parent swapped for a link can lead anywhere.
     const QString resolvedPath = directory.resolvedPath();
     if (!isAllowed(resolvedPath))
-        return failed(State::replaced, QStringLiteral("it now leads to ") + resolvedPath);
+        return failed(State::replaced,
+                      QCoreApplication::translate("FolderLocations", "it now leads to %1").arg(resolvedPath));
     if (!folder.hasIdentity()) {
         folder.device = directory.device();
         folder.inode = directory.inode();

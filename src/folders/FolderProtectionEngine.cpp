@@ -33,13 +33,14 @@ FolderStatus failed(FolderStatus::State state, const QString& reason)
 // "Moved or replaced — another folder is at /home/ada/Secret"
 QString stateLine(const FolderStatus& status)
 {
-    return status.reason.isEmpty() ? status.text() : status.text() + QStringLiteral(" — ") + status.reason;
+    return status.reason.isEmpty() ? status.text()
+                                   : QStringLiteral("%1 — %2").arg(status.text(), status.reason);
 }
 
 // "Secret: Moved or replaced — …", for events whose subject is not the folder.
 QString describe(const ProtectedFolder& folder, const FolderStatus& status)
 {
-    return folder.name + QStringLiteral(": ") + stateLine(status);
+    return QStringLiteral("%1: %2").arg(folder.name, stateLine(status));
 }
 } // namespace
 
@@ -108,25 +109,26 @@ void FolderProtectionEngine::addFolder(const QString& path)
     const QString standardized = standardizedPath(path);
     const QString name = QFileInfo(QDir::cleanPath(path)).fileName();
     const auto refuse = [&](const QString& why) {
-        m_log.record(LogEventKind::error, QStringLiteral("Can't protect folder"), name + why);
+        m_log.record(LogEventKind::error, tr("Can't protect folder"), why);
     };
     if (!canProtect(standardized))
-        return refuse(QStringLiteral(" is a system or already-protected location."));
+        return refuse(tr("%1 is a system or already-protected location.").arg(name));
     if (m_policy.folders().size() >= PolicySnapshot::MaxFolders)
-        return refuse(QStringLiteral(": no more than %1 folders can be protected.")
-                          .arg(QLocale(QLocale::English).toString(PolicySnapshot::MaxFolders)));
+        return refuse(tr("%1: no more than %2 folders can be protected.")
+                          .arg(name, QLocale().toString(PolicySnapshot::MaxFolders)));
     const DirectoryHandle directory = DirectoryHandle::open(standardized);
     if (directory.status() == DirectoryHandle::Status::notDirectory)
-        return refuse(QStringLiteral(" is a symbolic link, not a folder — add the folder it leads to."));
+        return refuse(tr("%1 is a symbolic link, not a folder — add the folder it leads to.").arg(name));
     if (!directory.isOpen())
-        return refuse(QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(directory.error())));
+        return refuse(
+            QStringLiteral("%1: %2").arg(name, QString::fromLocal8Bit(std::strerror(directory.error()))));
     if (directory.owner() != ::geteuid())
-        return refuse(QStringLiteral(" belongs to another user; only your own folders can be locked."));
+        return refuse(tr("%1 belongs to another user; only your own folders can be locked.").arg(name));
     if (const std::optional<QString> fileSystem = directory.unsupportedFileSystem())
         return refuse(
-            QStringLiteral(" is on a %1 file system, whose permissions cannot lock it.").arg(*fileSystem));
+            tr("%1 is on a %2 file system, whose permissions cannot lock it.").arg(name, *fileSystem));
     if (!m_locations.isAllowed(directory.resolvedPath()))
-        return refuse(QStringLiteral(" is a system or already-protected location."));
+        return refuse(tr("%1 is a system or already-protected location.").arg(name));
 
     ProtectedFolder folder;
     folder.id = QUuid::createUuid();
@@ -137,7 +139,7 @@ void FolderProtectionEngine::addFolder(const QString& path)
     folder.inode = directory.inode();
     m_policy.addFolder(folder);
     if (lockDirectory(folder).isLocked())
-        m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Added and locked"));
+        m_log.record(LogEventKind::folderRelocked, folder.name, tr("Added and locked"));
     emit statusChanged();
 }
 
@@ -173,7 +175,7 @@ void FolderProtectionEngine::lock(const ProtectedFolder& folder)
     m_sessions.endFolderSession(folder.id);
     storeLocked(copy, true);
     if (status.isLocked())
-        m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Locked"));
+        m_log.record(LogEventKind::folderRelocked, folder.name, tr("Locked"));
     emit statusChanged();
 }
 
@@ -182,18 +184,20 @@ void FolderProtectionEngine::unlock(const ProtectedFolder& folder)
     if (m_auth.isAuthenticating())
         return;
     QPointer<FolderProtectionEngine> self(this);
-    m_auth.authenticate(QStringLiteral("unlock the folder “%1”").arg(folder.name), false,
-                        [self, folder](bool authenticated) {
-                            if (self)
-                                self->finishUnlock(folder, authenticated);
-                        });
+    m_auth.authenticate(
+        tr("unlock the folder “%1”").arg(folder.name), false,
+        [self, folder](bool authenticated) {
+            if (self)
+                self->finishUnlock(folder, authenticated);
+        },
+        AuthenticationService::Purpose::unlockFolder);
 }
 
 void FolderProtectionEngine::finishUnlock(const ProtectedFolder& folder, bool authenticated)
 {
     if (!authenticated) {
         m_log.record(LogEventKind::folderAuthFailed, folder.name,
-                     m_auth.lastErrorMessage().value_or(QStringLiteral("Authentication cancelled")));
+                     m_auth.lastErrorMessage().value_or(tr("Authentication cancelled")));
         return;
     }
     ProtectedFolder copy = folder;
@@ -202,7 +206,7 @@ void FolderProtectionEngine::finishUnlock(const ProtectedFolder& folder, bool au
     m_sessions.startFolderSession(folder.id, folder.unlockMinutes);
     if (status.state == FolderStatus::State::unlocked)
         m_log.record(LogEventKind::folderUnlocked, folder.name,
-                     QStringLiteral("Unlocked for %1 min").arg(folder.unlockMinutes));
+                     tr("Unlocked for %1 min").arg(folder.unlockMinutes));
     emit statusChanged();
 }
 
@@ -212,7 +216,7 @@ void FolderProtectionEngine::removeProtection(const ProtectedFolder& folder)
     unlockDirectory(copy);
     m_sessions.endFolderSession(folder.id);
     m_policy.removeFolder(folder.id);
-    m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Protection removed"));
+    m_log.record(LogEventKind::folderRelocked, folder.name, tr("Protection removed"));
     emit statusChanged();
 }
 
@@ -227,7 +231,7 @@ void FolderProtectionEngine::sessionExpired(const QUuid& id)
     const FolderStatus status = lockDirectory(folder);
     storeLocked(folder, true);
     if (status.isLocked())
-        m_log.record(LogEventKind::folderRelocked, folder.name, QStringLiteral("Unlock session expired"));
+        m_log.record(LogEventKind::folderRelocked, folder.name, tr("Unlock session expired"));
     emit statusChanged();
 }
 
@@ -253,7 +257,7 @@ void FolderProtectionEngine::relockAll(const QString& reason)
     for (ProtectedFolder& folder : stored)
         folder = relocked.value(folder.id, folder);
     m_policy.setFolders(stored);
-    m_log.record(LogEventKind::systemRelock, QStringLiteral("Folders relocked"), reason);
+    m_log.record(LogEventKind::systemRelock, tr("Folders relocked"), reason);
     emit statusChanged();
 }
 
@@ -281,8 +285,8 @@ void FolderProtectionEngine::relockAtLaunch()
     if (!relocked.isEmpty())
         m_log.record(LogEventKind::folderRelocked,
                      relocked.size() == 1 ? relocked.constFirst()
-                                          : QStringLiteral("%1 folders").arg(relocked.size()),
-                     QStringLiteral("Relocked at launch — unlock session did not survive quit"));
+                                          : tr("%n folders", "", int(relocked.size())),
+                     tr("Relocked at launch — unlock session did not survive quit"));
     emit statusChanged();
 }
 
@@ -299,10 +303,10 @@ void FolderProtectionEngine::watchedFoldersChanged(const QStringList& paths)
         if (now.state == FolderStatus::State::lockFailed && wasLocked) {
             // Opened behind Veilmark's back (chmod, a remount): lock it again. A lock that did not
             // take is not retried here, or its own mode change would bring it back at once.
-            now = lockDirectory(folder, QStringLiteral("Permissions changed outside Veilmark"));
+            now = lockDirectory(folder, tr("Permissions changed outside Veilmark"));
             if (now.isLocked())
                 m_log.record(LogEventKind::folderRelocked, folder.name,
-                             QStringLiteral("Permissions changed outside Veilmark"));
+                             tr("Permissions changed outside Veilmark"));
         } else if (now.isError() && (known == m_status.cend() || known->state != now.state)) {
             m_log.record(LogEventKind::error, folder.name, stateLine(now));
         }
@@ -327,8 +331,8 @@ FolderStatus FolderProtectionEngine::lockDirectory(ProtectedFolder& folder, cons
     }
     if (status.isError()) {
         const QString detail = describe(folder, status);
-        m_log.record(LogEventKind::error, QStringLiteral("Folder lock failed"),
-                     cause.isEmpty() ? detail : cause + QStringLiteral(" — ") + detail);
+        m_log.record(LogEventKind::error, tr("Folder lock failed"),
+                     cause.isEmpty() ? detail : QStringLiteral("%1 — %2").arg(cause, detail));
     }
     return status;
 }
@@ -340,17 +344,17 @@ FolderStatus FolderProtectionEngine::unlockDirectory(ProtectedFolder& folder)
     if (const std::optional<FolderStatus> other = m_locations.mismatch(directory, folder)) {
         // Whatever is at the path now is not the folder that was locked: it is left as it is.
         status = *other;
-        m_log.record(LogEventKind::error, QStringLiteral("Folder unlock failed"), describe(folder, status));
+        m_log.record(LogEventKind::error, tr("Folder unlock failed"), describe(folder, status));
     } else {
         const AccessControlLock::Unlocked result = AccessControlLock::unlockDirectory(directory);
         if (result.distrustedRememberedBits)
             m_log.record(LogEventKind::error, folder.name,
-                         QStringLiteral("Its remembered permissions would have shut you out; "
-                                        "restored read, write and search instead"));
+                         tr("Its remembered permissions would have shut you out; "
+                            "restored read, write and search instead"));
         if (result.error) {
             status = FolderStatus{FolderStatus::State::locked, *result.error};
-            m_log.record(LogEventKind::error, QStringLiteral("Folder unlock failed"),
-                         folder.name + QStringLiteral(": ") + *result.error);
+            m_log.record(LogEventKind::error, tr("Folder unlock failed"),
+                         QStringLiteral("%1: %2").arg(folder.name, *result.error));
         }
     }
     m_status.insert(folder.id, status);
@@ -365,7 +369,7 @@ FolderStatus FolderProtectionEngine::probe(ProtectedFolder folder) const
     if (!AccessControlLock::isAccessible(directory))
         return FolderStatus{FolderStatus::State::locked, {}};
     if (folder.enabled && folder.isLocked)
-        return failed(FolderStatus::State::lockFailed, QStringLiteral("it can be opened"));
+        return failed(FolderStatus::State::lockFailed, tr("it can be opened"));
     return FolderStatus{FolderStatus::State::unlocked, {}};
 }
 
@@ -377,9 +381,9 @@ void FolderProtectionEngine::warnAboutProcessesInside()
         constexpr qsizetype Named = 3;
         QString names = it->mid(0, Named).join(QStringLiteral(", "));
         if (it->size() > Named)
-            names += QStringLiteral(" and %1 more").arg(it->size() - Named);
+            names = tr("%1 and %n more", "processes", int(it->size() - Named)).arg(names);
         m_log.record(LogEventKind::error, locked.value(it.key()),
-                     QStringLiteral("Still open in %1 — they keep access until they leave it").arg(names));
+                     tr("Still open in %1 — they keep access until they leave it").arg(names));
     }
 }
 

@@ -1,20 +1,22 @@
 #include "FolderStatus.h"
 
+#include <QCoreApplication>
+
 QString FolderStatus::text() const
 {
     switch (state) {
     case State::locked:
-        return QStringLiteral("Locked");
+        return QCoreApplication::translate("FolderStatus", "Locked");
     case State::unlocked:
-        return QStringLiteral("Unlocked");
+        return QCoreApplication::translate("FolderStatus", "Unlocked");
     case State::missing:
-        return QStringLiteral("Missing");
+        return QCoreApplication::translate("FolderStatus", "Missing");
     case State::replaced:
-        return QStringLiteral("Moved or replaced");
+        return QCoreApplication::translate("FolderStatus", "Moved or replaced");
     case State::notYours:
-        return QStringLiteral("Not yours");
+        return QCoreApplication::translate("FolderStatus", "Not yours");
     case State::lockFailed:
-        return QStringLiteral("Lock failed");
+        return QCoreApplication::translate("FolderStatus", "Lock failed");
     }
     return {};
 }

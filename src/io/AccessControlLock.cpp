@@ -2,6 +2,7 @@
 
 #include "io/DirectoryHandle.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -154,7 +155,7 @@ std::optional<QString> lockPath(const char* path)
     if (!accessible(path)) {
         return std::nullopt;
     }
-    return error ? error : QStringLiteral("still accessible after locking");
+    return error ? error : QCoreApplication::translate("AccessControlLock", "still accessible after locking");
 }
 
 AccessControlLock::Unlocked unlockPath(const char* path, mode_t required)
@@ -173,7 +174,8 @@ AccessControlLock::Unlocked unlockPath(const char* path, mode_t required)
     if (second) {
         return {second, distrusted};
     }
-    return {first ? first : QStringLiteral("still locked after unlocking"), distrusted};
+    return {first ? first : QCoreApplication::translate("AccessControlLock", "still locked after unlocking"),
+            distrusted};
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "io/Logging.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -22,7 +23,7 @@ QString errorText(int error)
     // With O_NOFOLLOW a symbolic link in the document's place fails with ELOOP, whose text
     // ("Too many levels of symbolic links") would send the user looking for a loop.
     if (error == ELOOP)
-        return QStringLiteral("it is a symbolic link");
+        return QCoreApplication::translate("DocumentFile", "it is a symbolic link");
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
@@ -87,8 +88,9 @@ DocumentFile::ReadResult DocumentFile::read(const QString& path)
     if (::fstat(fd, &st) != 0)
         return unreadable(errorText(errno));
     if (!S_ISREG(st.st_mode))
-        return unreadable(QStringLiteral("it is not a regular file"));
-    const QString tooLarge = QStringLiteral("it is larger than %1 MiB").arg(MaxSize / (1024 * 1024));
+        return unreadable(QCoreApplication::translate("DocumentFile", "it is not a regular file"));
+    const QString tooLarge =
+        QCoreApplication::translate("DocumentFile", "it is larger than %1 MiB").arg(MaxSize / (1024 * 1024));
     if (st.st_size > MaxSize)
         return unreadable(tooLarge);
     // The size is a hint only: the file may change between fstat() and the last read().

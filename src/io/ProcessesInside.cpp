@@ -1,5 +1,6 @@
 #include "io/ProcessesInside.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSet>
 
@@ -31,8 +32,9 @@ QString processName(const QByteArray& proc, const QByteArray& pid)
 {
     QFile comm(QString::fromLatin1(proc + "/comm"));
     const QByteArray name = comm.open(QIODevice::ReadOnly) ? comm.readLine(64).trimmed() : QByteArray();
-    return QString::fromUtf8(name.isEmpty() ? QByteArray("process") : name) + QStringLiteral(" (") +
-           QString::fromLatin1(pid) + QLatin1Char(')');
+    const QString shown =
+        name.isEmpty() ? QCoreApplication::translate("ProcessesInside", "process") : QString::fromUtf8(name);
+    return QStringLiteral("%1 (%2)").arg(shown, QString::fromLatin1(pid));
 }
 } // namespace
 

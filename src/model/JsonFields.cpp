@@ -1,5 +1,7 @@
 #include "JsonFields.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace {
@@ -72,13 +74,18 @@ QDateTime JsonFields::date(QLatin1StringView key)
 
 QString JsonFields::parseProblem(const QJsonParseError& error)
 {
-    return QStringLiteral("not JSON (%1 at byte %2)").arg(error.errorString()).arg(error.offset);
+    return QCoreApplication::translate("JsonFields", "not JSON (%1 at byte %2)")
+        .arg(error.errorString())
+        .arg(error.offset);
 }
 
 QString JsonFields::rejected(QLatin1StringView label, qsizetype index, const QJsonValue& name)
 {
     const QString which = name.isString() ? QStringLiteral(" (%1)").arg(name.toString().left(80)) : QString();
-    return QStringLiteral("%1[%2]%3 cannot be read").arg(label).arg(index).arg(which);
+    return QCoreApplication::translate("JsonFields", "%1[%2]%3 cannot be read")
+        .arg(label)
+        .arg(index)
+        .arg(which);
 }
 
 QString JsonFields::uuidText(const QUuid& uuid)

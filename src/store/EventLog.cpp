@@ -98,9 +98,8 @@ std::optional<QList<LogEvent>> EventLog::decode(const QByteArray& bytes, QString
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray()) {
         if (problems)
-            problems->append(error.error != QJsonParseError::NoError
-                                 ? JsonFields::parseProblem(error)
-                                 : QStringLiteral("not a list of events"));
+            problems->append(error.error != QJsonParseError::NoError ? JsonFields::parseProblem(error)
+                                                                     : tr("not a list of events"));
         return std::nullopt;
     }
     return JsonFields::decodeEach<LogEvent>(document.array(), QLatin1String("events"),

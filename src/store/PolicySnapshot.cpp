@@ -2,6 +2,7 @@
 
 #include "model/JsonFields.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QLocale>
 
@@ -37,7 +38,8 @@ std::optional<PolicySnapshot> PolicySnapshot::decode(const QByteArray& bytes, QS
     const QJsonValue folders = root.value(QLatin1String("folders"));
     const QJsonValue settings = root.value(QLatin1String("settings"));
     if (!document.isObject() || !apps.isArray() || !folders.isArray() || !settings.isObject()) {
-        report(problems, QStringLiteral("not a policy (an object with apps, folders and settings)"));
+        report(problems, QCoreApplication::translate(
+                             "PolicySnapshot", "not a policy (an object with apps, folders and settings)"));
         return std::nullopt;
     }
     PolicySnapshot snapshot;
@@ -45,19 +47,23 @@ std::optional<PolicySnapshot> PolicySnapshot::decode(const QByteArray& bytes, QS
                                                          QLatin1String("bundleID"), problems);
     snapshot.folders = JsonFields::decodeEach<ProtectedFolder>(folders.toArray(), QLatin1String("folders"),
                                                                QLatin1String("path"), problems);
-    const auto limit = [problems](auto& records, qsizetype max, const char* what) {
+    // `problem` has the limit as %1 and the number left out as %2.
+    const auto limit = [problems](auto& records, qsizetype max, const QString& problem) {
         if (records.size() <= max)
             return;
-        report(problems, QStringLiteral("%1 beyond the first %2 were left out (%3 of them)")
-                             .arg(QLatin1String(what), QLocale(QLocale::English).toString(max))
-                             .arg(records.size() - max));
+        report(problems, problem.arg(QLocale().toString(max), QLocale().toString(records.size() - max)));
         records.resize(max);
     };
-    limit(snapshot.apps, MaxApps, "apps");
-    limit(snapshot.folders, MaxFolders, "folders");
+    limit(
+        snapshot.apps, MaxApps,
+        QCoreApplication::translate("PolicySnapshot", "apps beyond the first %1 were left out (%2 of them)"));
+    limit(snapshot.folders, MaxFolders,
+          QCoreApplication::translate("PolicySnapshot",
+                                      "folders beyond the first %1 were left out (%2 of them)"));
     if (const std::optional<VeilmarkSettings> decoded = VeilmarkSettings::fromJson(settings))
         snapshot.settings = *decoded;
     else
-        report(problems, QStringLiteral("settings cannot be read; the defaults are used"));
+        report(problems, QCoreApplication::translate("PolicySnapshot",
+                                                     "settings cannot be read; the defaults are used"));
     return snapshot;
 }

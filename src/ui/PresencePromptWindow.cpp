@@ -1,6 +1,9 @@
 #include "PresencePromptWindow.h"
 
+#include "ShieldWindow.h"
+#include "apps/InstalledApps.h"
 #include "auth/SecretBuffer.h"
+#include "store/PolicyStore.h"
 
 #include <QCursor>
 #include <QEvent>
@@ -10,72 +13,197 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <algorithm>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace {
+// The visible shield window that should hold the prompt: the one on the screen with the pointer,
+// else the one on the primary screen, else any.
+ShieldWindow* shieldForPrompt()
+{
+    QList<ShieldWindow*> shields;
+    for (QWindow* window : QGuiApplication::topLevelWindows())
+        if (auto* shield = qobject_cast<ShieldWindow*>(window); shield && shield->isVisible())
+            shields.append(shield);
+    for (QScreen* screen : {QGuiApplication::screenAt(QCursor::pos()), QGuiApplication::primaryScreen()})
+        for (ShieldWindow* shield : std::as_const(shields))
+            if (screen && shield->screen() == screen)
+                return shield;
+    return shields.value(0);
+}
+} // namespace
 
 PresencePromptWindow::PresencePromptWindow(QObject* parent)
     : PresencePrompt(parent)
 {}
 
-PresencePromptWindow::~PresencePromptWindow() = default;
-
-void PresencePromptWindow::ensureView()
+PresencePromptWindow::~PresencePromptWindow()
 {
-    if (m_view)
-        return;
-    m_view = std::make_unique<QQuickView>();
-    m_view->setTitle(QStringLiteral("Veilmark"));
-    m_view->setResizeMode(QQuickView::SizeViewToRootObject);
-    m_view->setInitialProperties({{QStringLiteral("prompt"), QVariant::fromValue(this)}});
-    m_view->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veilmark/qml/PromptView.qml")));
-    m_view->installEventFilter(this);
+    leaveHost();
+    delete m_view.data();
+}
+
+void PresencePromptWindow::setSubjects(const PolicyStore* policy, InstalledApps* installed)
+{
+    m_policy = policy;
+    m_installed = installed;
+}
+
+QString PresencePromptWindow::request() const
+{
+    return tr("Veilmark is trying to %1.").arg(m_reason);
+}
+
+QQuickItem* PresencePromptWindow::pane() const
+{
+    QQuickItem* root = m_host ? m_host->rootObject() : m_view ? m_view->rootObject() : nullptr;
+    if (!root)
+        return nullptr;
+    // A pane the shield's card let go of lingers, hidden, until it is deleted.
+    for (QQuickItem* pane : root->findChildren<QQuickItem*>(QStringLiteral("promptPane")))
+        if (pane->isVisible())
+            return pane;
+    return nullptr;
 }
 
 void PresencePromptWindow::open(Mode mode, const QString& reason)
 {
-    ensureView();
     m_mode = mode;
     m_reason = reason;
     m_status.clear();
     m_statusIsError = false;
     m_busy = false;
+    m_open = true;
+    resolveSubject();
     emit changed();
-    if (QQuickItem* root = m_view->rootObject())
-        QMetaObject::invokeMethod(root, "reset");
+    place();
+}
 
+void PresencePromptWindow::place()
+{
+    ShieldWindow* shield = shieldForPrompt();
+    if (!shield) {
+        leaveHost();
+        showInOwnWindow();
+        return;
+    }
+    if (m_view) {
+        m_closing = true;
+        m_view->hide();
+        m_closing = false;
+        releaseViewLater();
+    }
+    if (shield != m_host) {
+        leaveHost();
+        m_host = shield;
+        // Taken down under the open prompt (its screen unplugged): the prompt moves on, to another
+        // shield window or into its own.
+        m_hostVisibility = connect(shield, &QWindow::visibleChanged, this, [this](bool visible) {
+            if (!visible && m_open) {
+                wipeField();
+                place();
+            }
+        });
+    }
+    // The shield's windows hand it the keyboard once it holds the prompt.
+    shield->setPrompt(this, request());
+    if (QQuickItem* items = pane())
+        QMetaObject::invokeMethod(items, "reset");
+}
+
+void PresencePromptWindow::leaveHost()
+{
+    disconnect(m_hostVisibility);
+    if (m_host)
+        m_host->setPrompt(nullptr);
+    m_host.clear();
+}
+
+void PresencePromptWindow::showInOwnWindow()
+{
+    ensureView();
+    if (QQuickItem* items = pane())
+        QMetaObject::invokeMethod(items, "reset");
     // On the screen the user is looking at: the one holding the pointer.
     QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    if (screen) {
+    if (screen && !m_view->isVisible()) {
         const QRect area = screen->availableGeometry();
         m_view->setScreen(screen);
         m_view->setPosition(area.center() - QPoint(m_view->width() / 2, m_view->height() / 2));
     }
-    // Over the shield, whose windows the window manager does not manage, a managed dialog would
-    // be stacked below them; there the prompt is unmanaged too, and raised above them.
-    const QWindowList windows = QGuiApplication::topLevelWindows();
-    const bool overShield = std::any_of(windows.cbegin(), windows.cend(), [this](QWindow* window) {
-        return window != m_view.get() && window->isVisible() &&
-               window->flags().testFlag(Qt::BypassWindowManagerHint);
-    });
-    const Qt::WindowFlags flags =
-        overShield
-            ? Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint | Qt::WindowStaysOnTopHint
-            : Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-    if (m_view->flags() != flags)
-        m_view->setFlags(flags);
     m_view->show();
     m_view->raise();
     m_view->requestActivate();
-    if (overShield) {
-        // A shield window mapped a moment ago takes the focus when its map completes; ask again
-        // once that has happened.
-        QTimer::singleShot(100, m_view.get(), [view = m_view.get()] {
-            if (view->isVisible()) {
-                view->raise();
-                view->requestActivate();
-            }
+}
+
+void PresencePromptWindow::ensureView()
+{
+    if (m_view)
+        return;
+    m_view = new QQuickView();
+    m_view->setTitle(QStringLiteral("Veilmark"));
+    m_view->setFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    m_view->setResizeMode(QQuickView::SizeViewToRootObject);
+    m_view->setColor(Qt::transparent);
+    m_view->setInitialProperties({{QStringLiteral("prompt"), QVariant::fromValue(this)}});
+    m_view->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veilmark/qml/PromptView.qml")));
+    m_view->installEventFilter(this);
+}
+
+// The window of its own goes with its QML once the prompt is closed, unless the next prompt (the
+// password after the fingerprint) opened in it meanwhile.
+void PresencePromptWindow::releaseViewLater()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (!m_view || m_view->isVisible())
+            return;
+        m_view->removeEventFilter(this);
+        m_view->releaseResources();
+        connect(m_view.data(), &QObject::destroyed, this, [] {
+#if defined(__GLIBC__)
+            QTimer::singleShot(0, [] { malloc_trim(0); });
+#endif
         });
+        delete m_view.data();
+    });
+}
+
+void PresencePromptWindow::resolveSubject()
+{
+    // The record whose name the reason holds ("unlock the folder “Taxes”", "remove protection from
+    // Firefox"); the longest name wins, and between a folder and an app of the same name the
+    // quoted one is the folder.
+    m_subjectSymbol = QStringLiteral("lock.shield.fill");
+    m_subjectIcon = QImage();
+    if (!m_policy)
+        return;
+    qsizetype best = 0;
+    const auto score = [this](const QString& name, bool folder) -> qsizetype {
+        if (name.isEmpty() || !m_reason.contains(name))
+            return 0;
+        const bool quoted = m_reason.contains(QStringLiteral("“%1”").arg(name));
+        return 2 * name.size() + (quoted == folder ? 1 : 0);
+    };
+    for (const ProtectedFolder& folder : m_policy->folders()) {
+        if (const qsizetype s = score(folder.name, true); s > best) {
+            best = s;
+            m_subjectSymbol = QStringLiteral("folder.fill");
+        }
+    }
+    const ProtectedApp* app = nullptr;
+    for (const ProtectedApp& candidate : m_policy->apps()) {
+        if (const qsizetype s = score(candidate.name, false); s > best) {
+            best = s;
+            app = &candidate;
+        }
+    }
+    if (app) {
+        m_subjectSymbol = QStringLiteral("app.fill");
+        if (m_installed)
+            m_subjectIcon = m_installed->icon(app->appPath);
     }
 }
 
@@ -94,8 +222,8 @@ void PresencePromptWindow::setBusy(bool busy)
 
 void PresencePromptWindow::wipeField()
 {
-    QQuickItem* root = m_view ? m_view->rootObject() : nullptr;
-    QObject* field = root ? root->findChild<QObject*>(QStringLiteral("passwordField")) : nullptr;
+    QQuickItem* items = pane();
+    QObject* field = items ? items->findChild<QObject*>(QStringLiteral("passwordField")) : nullptr;
     if (!field)
         return;
     QString text = field->property("text").toString();
@@ -105,18 +233,21 @@ void PresencePromptWindow::wipeField()
 
 void PresencePromptWindow::close()
 {
-    if (!m_view)
-        return;
     // A password typed but never submitted (the prompt was cancelled) goes as well.
     wipeField();
+    m_open = false;
+    leaveHost();
+    if (!m_view)
+        return;
     m_closing = true;
     m_view->hide();
     m_closing = false;
+    releaseViewLater();
 }
 
 bool PresencePromptWindow::isVisible() const
 {
-    return m_view && m_view->isVisible();
+    return m_open && ((m_host && m_host->isVisible()) || (m_view && m_view->isVisible()));
 }
 
 void PresencePromptWindow::submitPassword(QObject* field)
@@ -149,7 +280,7 @@ void PresencePromptWindow::cancel()
 bool PresencePromptWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // Closing the window from its title bar is a cancel; hiding it ourselves is not.
-    if (watched == m_view.get() && event->type() == QEvent::Close && !m_closing) {
+    if (watched == m_view.data() && event->type() == QEvent::Close && !m_closing) {
         event->ignore();
         emit cancelled();
         return true;

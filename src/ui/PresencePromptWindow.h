@@ -1,16 +1,21 @@
 #pragma once
 
+#include "ShieldWindow.h"
 #include "auth/PresencePrompt.h"
 
+#include <QImage>
 #include <QPointer>
+#include <QQuickView>
 #include <QtQml/qqmlregistration.h>
 
-#include <memory>
+class InstalledApps;
+class PolicyStore;
+class QQuickItem;
 
-class QQuickView;
-
-// Veilmark's own prompt window, drawn in QML (PromptView.qml). It only shows and collects;
-// the authenticator decides what the input means.
+// Veilmark's prompt (PromptPane.qml). While a shield is up it is drawn inside the shield's card on
+// one screen (the one with the pointer, else the primary one); otherwise in a window of its own
+// (PromptView.qml) that shows what is being unlocked. It only shows and collects; the
+// authenticator decides what the input means.
 class PresencePromptWindow : public PresencePrompt
 {
     Q_OBJECT
@@ -18,9 +23,13 @@ class PresencePromptWindow : public PresencePrompt
     QML_UNCREATABLE("Created by the authenticator")
     Q_PROPERTY(QString mode READ modeName NOTIFY changed)
     Q_PROPERTY(QString reason READ reason NOTIFY changed)
+    Q_PROPERTY(QString request READ request NOTIFY changed)
     Q_PROPERTY(QString status READ status NOTIFY changed)
     Q_PROPERTY(bool statusIsError READ statusIsError NOTIFY changed)
     Q_PROPERTY(bool busy READ busy NOTIFY changed)
+    Q_PROPERTY(QString subjectSymbol READ subjectSymbol NOTIFY changed)
+    Q_PROPERTY(QImage subjectIcon READ subjectIcon NOTIFY changed)
+    Q_PROPERTY(bool hasSubjectIcon READ hasSubjectIcon NOTIFY changed)
 
 public:
     explicit PresencePromptWindow(QObject* parent = nullptr);
@@ -31,16 +40,30 @@ public:
     void setBusy(bool busy) override;
     void close() override;
 
+    // Where the window of its own finds what a reason names: a folder gets the folder symbol, an
+    // application its icon; anything else Veilmark's symbol.
+    void setSubjects(const PolicyStore* policy, InstalledApps* installed);
+
     QString modeName() const
     {
         return m_mode == Mode::fingerprint ? QStringLiteral("fingerprint") : QStringLiteral("password");
     }
     const QString& reason() const { return m_reason; }
+    // "Veilmark is trying to unlock Firefox."
+    QString request() const;
     const QString& status() const { return m_status; }
     bool statusIsError() const { return m_statusIsError; }
     bool busy() const { return m_busy; }
+    const QString& subjectSymbol() const { return m_subjectSymbol; }
+    const QImage& subjectIcon() const { return m_subjectIcon; }
+    bool hasSubjectIcon() const { return !m_subjectIcon.isNull(); }
     bool isVisible() const;
-    QQuickView* view() const { return m_view.get(); }
+    // The window of its own, while it exists; none while the prompt is in a shield.
+    QQuickView* view() const { return m_view.data(); }
+    // The shield window whose card shows the prompt, if one does.
+    ShieldWindow* host() const { return m_host.data(); }
+    // The prompt's items: in the shield's card or in its own window.
+    QQuickItem* pane() const;
 
     // Takes the password from the field itself, so that no script string ever holds it, then wipes
     // the field's text and every copy made here.
@@ -55,14 +78,27 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Puts the open prompt in a shield's card or, with no shield up, in its own window.
+    void place();
+    void showInOwnWindow();
     void ensureView();
+    void leaveHost();
+    void releaseViewLater();
+    void resolveSubject();
     void wipeField();
 
-    std::unique_ptr<QQuickView> m_view;
+    QPointer<QQuickView> m_view;
+    QPointer<ShieldWindow> m_host;
+    QMetaObject::Connection m_hostVisibility;
+    const PolicyStore* m_policy = nullptr;
+    InstalledApps* m_installed = nullptr;
     Mode m_mode = Mode::password;
     QString m_reason;
     QString m_status;
+    QString m_subjectSymbol;
+    QImage m_subjectIcon;
     bool m_statusIsError = false;
     bool m_busy = false;
+    bool m_open = false;
     bool m_closing = false;
 };

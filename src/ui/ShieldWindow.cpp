@@ -8,14 +8,22 @@
 
 #include <xcb/xcb.h>
 
-ShieldWindow::ShieldWindow(QScreen* screen, ShieldModel& model)
+ShieldWindow::ShieldWindow(QScreen* screen, ShieldModel& model, QQmlEngine* engine)
+    : QQuickView(engine, nullptr)
+    , m_model(model)
 {
     setScreen(screen);
     setTitle(QStringLiteral("Veilmark"));
     setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint | Qt::WindowStaysOnTopHint);
     setColor(Qt::black);
     setResizeMode(QQuickView::SizeRootObjectToView);
-    setInitialProperties({{QStringLiteral("model"), QVariant::fromValue(&model)}});
+}
+
+void ShieldWindow::load(const QImage& backdrop)
+{
+    setInitialProperties({{QStringLiteral("model"), QVariant::fromValue(&m_model)},
+                          {QStringLiteral("backdrop"), backdrop},
+                          {QStringLiteral("prompt"), QVariant::fromValue(m_prompt.data())}});
     setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veilmark/qml/ShieldView.qml")));
 }
 
@@ -25,10 +33,15 @@ void ShieldWindow::mousePressEvent(QMouseEvent* event)
     emit pressed();
 }
 
-void ShieldWindow::setBackdrop(const QImage& backdrop)
+void ShieldWindow::setPrompt(QObject* prompt, const QString& title)
 {
+    if (m_prompt == prompt)
+        return;
+    m_prompt = prompt;
+    setTitle(prompt ? title : QStringLiteral("Veilmark"));
     if (QQuickItem* root = rootObject())
-        root->setProperty("backdrop", backdrop);
+        root->setProperty("prompt", QVariant::fromValue(prompt));
+    emit promptChanged();
 }
 
 void ShieldWindow::cover()

@@ -1,32 +1,48 @@
 #pragma once
 
 #include <QImage>
+#include <QPointer>
 #include <QQuickView>
 
+class QQmlEngine;
 class ShieldModel;
 
 // One screen's shield: a window covering the whole screen, showing ShieldView over the shared
 // model and a blurred image of what the screen showed just before. Like a screen locker's, it is
 // not managed by the window manager, so it sits exactly over its screen, above the windows there,
-// and stays whatever virtual desktop is shown.
+// and stays whatever virtual desktop is shown. One of them at a time holds the prompt in its card.
 class ShieldWindow : public QQuickView
 {
     Q_OBJECT
 
 public:
-    ShieldWindow(QScreen* screen, ShieldModel& model);
+    ShieldWindow(QScreen* screen, ShieldModel& model, QQmlEngine* engine);
 
-    void setBackdrop(const QImage& backdrop);
-    // Maps the window over its screen's whole area.
+    ShieldModel& model() const { return m_model; }
+
+    // Maps the window over its screen's whole area, before its view is made: until its first frame
+    // the screen shows what was there.
     void cover();
-    // Sends every key to this window (and to Veilmark's other windows, such as the prompt) until
-    // releaseKeyboard(), so the application behind the shield cannot be typed into.
+    // Makes the view (ShieldView) over `backdrop`, once the window is mapped.
+    void load(const QImage& backdrop);
+    // Sends every key to this window (and to Veilmark's other windows) until releaseKeyboard(), so
+    // the application behind the shield cannot be typed into.
     bool grabKeyboard();
     void releaseKeyboard();
 
+    // Shows `prompt` (a PresencePromptWindow) in this window's card, or none; `title` names the
+    // window while it does, for assistive technology.
+    void setPrompt(QObject* prompt, const QString& title = {});
+    QObject* prompt() const { return m_prompt; }
+
 signals:
     void pressed();
+    void promptChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    ShieldModel& m_model;
+    QPointer<QObject> m_prompt;
 };

@@ -5,11 +5,16 @@
 #include "ShieldWindow.h"
 
 #include <QGuiApplication>
+#include <QPixmapCache>
+#include <QQmlEngine>
 #include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
 #include <xcb/xcb.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 // Another client (the window manager in the middle of a switch) may hold the keyboard for a
@@ -33,48 +38,45 @@ ShieldWindows::ShieldWindows()
 
 ShieldWindows::~ShieldWindows()
 {
-    // No signal may reach a half-destroyed display.
+    // No signal may reach a half-destroyed display; the windows go before the engine they use.
     m_context.reset();
-}
-
-ShieldWindow& ShieldWindows::addWindow(QScreen* screen)
-{
-    m_windows.push_back(std::make_unique<ShieldWindow>(screen, *m_model));
-    m_screens.append(screen);
-    ShieldWindow* window = m_windows.back().get();
-    // The window manager gives no focus to unmanaged windows: a click on the shield takes it.
-    QObject::connect(window, &ShieldWindow::pressed, m_context.get(),
-                     [this, window] { takeKeyboard(window); });
-    return *window;
-}
-
-void ShieldWindows::rebuildFor(const QList<QScreen*>& screens, ShieldModel& model)
-{
     m_windows.clear();
-    m_screens.clear();
-    m_model = &model;
-    for (QScreen* screen : screens)
-        addWindow(screen);
+    for (const QPointer<ShieldWindow>& window : std::as_const(m_retired))
+        delete window.data();
+    m_engine.reset();
 }
 
-void ShieldWindows::cover(ShieldWindow& window, QScreen* screen)
+void ShieldWindows::cover(const QList<QScreen*>& screens)
 {
-    // Taken before our own window covers the screen: the backdrop shows the desktop as it was.
-    window.setBackdrop(ImageBlur::backdrop(m_grabber->grabShrunk(screen, ImageBlur::BackdropShrink)));
-    window.cover();
+    if (!m_engine)
+        m_engine = std::make_unique<QQmlEngine>();
+    QList<QImage> backdrops;
+    for (QScreen* screen : screens)
+        backdrops.append(ImageBlur::backdrop(m_grabber->grabShrunk(screen, ImageBlur::BackdropShrink)));
+    // Mapped first, so the screen is covered at once; the views are made after.
+    const size_t first = m_windows.size();
+    for (QScreen* screen : screens) {
+        m_windows.push_back(std::make_unique<ShieldWindow>(screen, *m_model, m_engine.get()));
+        m_screens.append(screen);
+        ShieldWindow* window = m_windows.back().get();
+        // The window manager gives no focus to unmanaged windows: a click on the shield takes it.
+        QObject::connect(window, &ShieldWindow::pressed, m_context.get(),
+                         [this, window] { takeKeyboard(window); });
+        QObject::connect(window, &ShieldWindow::promptChanged, m_context.get(), [this, window] {
+            if (window->prompt())
+                takeKeyboard(window);
+        });
+        window->cover();
+    }
+    for (size_t i = first; i < m_windows.size(); ++i)
+        m_windows[i]->load(backdrops[qsizetype(i - first)]);
 }
 
 int ShieldWindows::showWindows(ShieldModel& model)
 {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    bool same = m_model == &model && screens.size() == m_screens.size();
-    for (qsizetype i = 0; same && i < screens.size(); ++i)
-        same = screens[i] == m_screens[i];
-    if (!same)
-        rebuildFor(screens, model);
-
-    for (size_t i = 0; i < m_windows.size(); ++i)
-        cover(*m_windows[i], screens[qsizetype(i)]);
+    hideWindows();
+    m_model = &model;
+    cover(QGuiApplication::screens());
     m_shown = !m_windows.empty();
     m_grabRetries = 0;
     activateWindows();
@@ -83,17 +85,49 @@ int ShieldWindows::showWindows(ShieldModel& model)
 
 void ShieldWindows::hideWindows()
 {
+    const bool wasShown = m_shown;
     m_shown = false;
-    if (!m_windows.empty() && m_windows.front()->isVisible())
+    if (wasShown && !m_windows.empty())
         m_windows.front()->releaseKeyboard();
-    for (const auto& window : m_windows)
-        window->hide();
+    for (std::unique_ptr<ShieldWindow>& window : m_windows)
+        retire(std::move(window));
+    m_windows.clear();
+    m_screens.clear();
+}
+
+void ShieldWindows::retire(std::unique_ptr<ShieldWindow> owned)
+{
+    ShieldWindow* window = owned.release();
+    QObject::disconnect(window, nullptr, m_context.get(), nullptr);
+    window->hide();
+    window->releaseResources();
+    m_retired.append(window);
+    // Once the last one is gone, what the allocator kept of them goes back to the system.
+    QObject::connect(window, &QObject::destroyed, m_context.get(), [this, window] {
+        m_retired.removeIf(
+            [window](const QPointer<ShieldWindow>& retired) { return !retired || retired.data() == window; });
+        if (!m_retired.isEmpty())
+            return;
+        QPixmapCache::clear();
+#if defined(__GLIBC__)
+        malloc_trim(0);
+#endif
+    });
+    // A timer rather than deleteLater(), which waits for an event loop to return to.
+    QTimer::singleShot(0, m_context.get(), [window] { delete window; });
 }
 
 void ShieldWindows::activateWindows()
 {
     if (!m_windows.empty())
         takeKeyboard(m_windows.front().get());
+}
+
+ShieldWindow* ShieldWindows::promptWindow() const
+{
+    const auto holder = std::find_if(m_windows.cbegin(), m_windows.cend(),
+                                     [](const auto& window) { return window->prompt() != nullptr; });
+    return holder == m_windows.cend() ? nullptr : holder->get();
 }
 
 void ShieldWindows::takeKeyboard(QWindow* preferred)
@@ -106,17 +140,11 @@ void ShieldWindows::takeKeyboard(QWindow* preferred)
         ++m_grabRetries;
         QTimer::singleShot(GrabRetryMs, m_context.get(), [this] { activateWindows(); });
     }
-    // The prompt, when open over the shield, keeps the keyboard focus; the grab only makes sure
-    // no other application gets it.
-    QWindow* focus = preferred;
-    for (QWindow* window : QGuiApplication::topLevelWindows()) {
-        const bool ours = std::any_of(m_windows.cbegin(), m_windows.cend(),
-                                      [window](const auto& shield) { return shield.get() == window; });
-        if (!ours && window->isVisible() && window->flags().testFlag(Qt::BypassWindowManagerHint)) {
-            window->raise();
-            focus = window;
-        }
-    }
+    // The grab only makes sure no other application gets the keys; within Veilmark they go to the
+    // window with the focus, which is the one holding the prompt when one does.
+    QWindow* focus = promptWindow();
+    if (!focus)
+        focus = preferred;
     focus->requestActivate();
     // Qt stamps its request with the time of the last event it saw; the window manager's own focus
     // changes since then (after an iconify) would make the server ignore it. "Now" always counts.
@@ -129,32 +157,36 @@ void ShieldWindows::takeKeyboard(QWindow* preferred)
 
 // The window manager hands the focus on when a window it manages goes (an application being
 // iconified behind the shield, some time after the shield went up), and may give it to another of
-// our windows or to an application's: the shield takes it back. Only our unmanaged windows (the
-// shield and the prompt over it) may hold it.
+// our windows or to an application's; a shield window mapped a moment ago may take it when its map
+// completes. The shield takes it back: only the window holding the prompt may have it, or, with no
+// prompt open, any of the shield's windows.
 void ShieldWindows::focusChanged(QWindow* focus)
 {
-    if (!m_shown || m_refocusQueued ||
-        (focus && focus->isVisible() && focus->flags().testFlag(Qt::BypassWindowManagerHint)))
+    const auto allowed = [this](QWindow* window) {
+        if (!window || !window->isVisible())
+            return false;
+        if (ShieldWindow* holder = promptWindow())
+            return window == holder;
+        return std::any_of(m_windows.cbegin(), m_windows.cend(),
+                           [window](const auto& shield) { return shield.get() == window; });
+    };
+    if (!m_shown || m_refocusQueued || allowed(focus))
         return;
     // Queued: focus changes arrive in pairs (out, then in), and only where it ends up counts.
     m_refocusQueued = true;
-    QTimer::singleShot(0, m_context.get(), [this] {
+    QTimer::singleShot(0, m_context.get(), [this, allowed] {
         m_refocusQueued = false;
-        QWindow* now = QGuiApplication::focusWindow();
-        if (m_shown && !(now && now->isVisible() && now->flags().testFlag(Qt::BypassWindowManagerHint)))
+        if (m_shown && !allowed(QGuiApplication::focusWindow()))
             activateWindows();
     });
 }
 
 void ShieldWindows::screenAdded(QScreen* screen)
 {
-    if (!m_model)
+    if (!m_shown)
         return;
-    ShieldWindow& window = addWindow(screen);
-    if (m_shown) {
-        cover(window, screen);
-        activateWindows();
-    }
+    cover({screen});
+    activateWindows();
 }
 
 void ShieldWindows::screenRemoved(QScreen* screen)
@@ -163,7 +195,10 @@ void ShieldWindows::screenRemoved(QScreen* screen)
     if (index < 0)
         return;
     m_screens.removeAt(index);
+    retire(std::move(m_windows[size_t(index)]));
     m_windows.erase(m_windows.begin() + index);
     if (m_windows.empty())
         m_shown = false;
+    // The keyboard grab may have gone with the window that held it.
+    activateWindows();
 }

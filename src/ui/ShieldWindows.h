@@ -9,15 +9,17 @@
 #include <vector>
 
 class QObject;
+class QQmlEngine;
 class QScreen;
 class QWindow;
 class ScreenGrabber;
 class ShieldWindow;
 
-// The shield on every screen. The windows are built once per set of screens and kept hidden
-// between uses, so putting the shield up only grabs the screens and maps the windows. While the
-// shield is up, a screen plugged in gets its own window at once, and the keyboard stays with the
-// shield (or the prompt over it) whoever else the window manager gives the focus to.
+// The shield on every screen. Its windows exist only while it is up: putting it up builds one per
+// screen, taking it down destroys them with their QML, images and textures, so a Veilmark waiting
+// in the tray holds nothing of them. While the shield is up, a screen plugged in gets its own window
+// at once, and the keyboard stays with the shield (with the window holding the prompt, when one
+// does) whoever else the window manager gives the focus to.
 class ShieldWindows : public ShieldDisplay
 {
 public:
@@ -28,22 +30,29 @@ public:
     void hideWindows() override;
     void activateWindows() override;
 
+    // The windows of the shield that is up; none while it is down.
     const std::vector<std::unique_ptr<ShieldWindow>>& windows() const { return m_windows; }
 
 private:
-    void rebuildFor(const QList<QScreen*>& screens, ShieldModel& model);
-    ShieldWindow& addWindow(QScreen* screen);
-    void cover(ShieldWindow& window, QScreen* screen);
+    // Covers `screens` with new windows: each screen's picture is taken before any window covers it.
+    void cover(const QList<QScreen*>& screens);
+    // Hides the window and deletes it once control is back in the event loop, as it may be the one
+    // whose button took the shield down.
+    void retire(std::unique_ptr<ShieldWindow> window);
     void screenAdded(QScreen* screen);
     void screenRemoved(QScreen* screen);
     void focusChanged(QWindow* focus);
-    // Raises the shield and gives the keyboard to the prompt over it, else to `preferred`.
+    ShieldWindow* promptWindow() const;
+    // Raises the shield and gives the keyboard to the window holding the prompt, else to `preferred`.
     void takeKeyboard(QWindow* preferred);
 
     std::vector<std::unique_ptr<ShieldWindow>> m_windows;
     QList<QPointer<QScreen>> m_screens;
+    // Taken down, not deleted yet.
+    QList<QPointer<ShieldWindow>> m_retired;
     ShieldModel* m_model = nullptr;
     std::unique_ptr<ScreenGrabber> m_grabber;
+    std::unique_ptr<QQmlEngine> m_engine;
     bool m_shown = false;
     int m_grabRetries = 0;
     bool m_refocusQueued = false;

@@ -3,6 +3,7 @@
 #include "io/DataDirectory.h"
 #include "io/DocumentFile.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -15,7 +16,7 @@ std::optional<QJsonObject> load(const QString& path, QString* error)
         return QJsonObject();
     if (file.status == DocumentFile::ReadResult::Status::unreadable) {
         if (error)
-            *error = QStringLiteral("Could not read %1.").arg(path);
+            *error = QCoreApplication::translate("FileSecretStore", "Could not read %1.").arg(path);
         return std::nullopt;
     }
     const QJsonDocument document = QJsonDocument::fromJson(file.bytes);

@@ -22,7 +22,6 @@ const QString kManagerInterface = QStringLiteral("net.reactivated.Fprint.Manager
 const QString kDeviceInterface = QStringLiteral("net.reactivated.Fprint.Device");
 const QString kNoEnrolledPrints = QStringLiteral("net.reactivated.Fprint.Error.NoEnrolledPrints");
 const QString kInternalError = QStringLiteral("net.reactivated.Fprint.Error.Internal");
-const QString kReaderError = QStringLiteral("Fingerprint reader error");
 
 // A reader query unanswered for this long counts as no reader, until the next refresh.
 constexpr int kQueryTimeoutMs = 1000;
@@ -89,6 +88,10 @@ std::optional<FingerprintVerifier::Scan> failedScan(const QString& status)
     return found == scans.cend() ? std::nullopt : std::optional(*found);
 }
 
+QString readerError()
+{
+    return FprintdVerifier::tr("Fingerprint reader error");
+}
 } // namespace
 
 FprintdVerifier::FprintdVerifier(QObject* parent)
@@ -183,7 +186,7 @@ void FprintdVerifier::start()
     }
     // Qt hands out a null pending call on a bus that never connected, and that one never finishes.
     if (!QDBusConnection::systemBus().isConnected()) {
-        finishLater(Authenticator::Result::notAvailable, QStringLiteral("No system bus"));
+        finishLater(Authenticator::Result::notAvailable, tr("No system bus"));
         return;
     }
     m_state = State::locating;
@@ -312,7 +315,7 @@ void FprintdVerifier::onVerifyStarted(const QDBusMessage& reply)
     if (reply.errorName() == kNoEnrolledPrints) {
         finish(Authenticator::Result::notEnrolled, reply.errorMessage());
     } else if (reply.errorName() == kInternalError) {
-        finish(Authenticator::Result::otherError, kReaderError);
+        finish(Authenticator::Result::otherError, readerError());
     } else {
         finish(Authenticator::Result::notAvailable, reply.errorMessage());
     }
@@ -337,11 +340,10 @@ void FprintdVerifier::onVerifyStatus(const QString& status, bool done)
               &FprintdVerifier::onVerifyStoppedForRetry);
         emit scanFailed(Scan::noMatch);
     } else if (status == QLatin1String("verify-disconnected")) {
-        finish(Authenticator::Result::notAvailable,
-               QStringLiteral("The fingerprint reader was disconnected"));
+        finish(Authenticator::Result::notAvailable, tr("The fingerprint reader was disconnected"));
     } else if (done) {
         // verify-unknown-error, or a final status newer than this code.
-        finish(Authenticator::Result::otherError, kReaderError);
+        finish(Authenticator::Result::otherError, readerError());
     } else if (const std::optional<Scan> scan = failedScan(status)) {
         emit scanFailed(*scan);
     }
@@ -365,7 +367,7 @@ void FprintdVerifier::onServiceGone()
     }
     // fprintd dropped every claim with its connection; there is nothing left to release.
     m_claimed = false;
-    finish(Authenticator::Result::notAvailable, QStringLiteral("The fingerprint service stopped"));
+    finish(Authenticator::Result::notAvailable, tr("The fingerprint service stopped"));
 }
 
 void FprintdVerifier::finish(Authenticator::Result result, const QString& description)

@@ -80,7 +80,7 @@ std::optional<QString> Guardian::start()
         return std::nullopt;
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
-        return QStringLiteral("cannot create its socket: ") + errorText(errno);
+        return tr("cannot create its socket: %1").arg(errorText(errno));
     // dup2 onto the same number would keep close-on-exec set, and the guardian would start without it.
     if (pair[1] == GuardianFd) {
         const int moved = ::fcntl(pair[1], F_DUPFD_CLOEXEC, GuardianFd + 1);
@@ -116,7 +116,7 @@ std::optional<QString> Guardian::start()
     ::close(pair[1]);
     if (error != 0 || pair[1] < 0) {
         ::close(pair[0]);
-        return QStringLiteral("cannot start it: ") + errorText(error != 0 ? error : EBADF);
+        return tr("cannot start it: %1").arg(errorText(error != 0 ? error : EBADF));
     }
     m_pid = pid;
     s_socket = pair[0];
@@ -146,25 +146,37 @@ void Guardian::onSocketClosed()
     ::close(s_socket);
     s_socket = -1;
     int status = 0;
-    QString why = QStringLiteral("it ended");
+    QString why = tr("it ended");
     // Its socket closes as it exits, so this waits no longer than the end of its exit.
     pid_t waited = -1;
     while ((waited = ::waitpid(m_pid, &status, 0)) < 0 && errno == EINTR) {
     }
     if (waited == m_pid) {
         if (WIFSIGNALED(status))
-            why = QStringLiteral("it was killed by signal %1 (%2)")
+            why = tr("it was killed by signal %1 (%2)")
                       .arg(WTERMSIG(status))
                       .arg(QString::fromLocal8Bit(strsignal(WTERMSIG(status))));
         else if (WIFEXITED(status))
-            why = QStringLiteral("it exited with status %1").arg(WEXITSTATUS(status));
+            why = tr("it exited with status %1").arg(WEXITSTATUS(status));
     }
     m_pid = -1;
     qCWarning(lcGuardian) << "the guardian ended while Veilmark runs:" << why;
     emit lost(why);
 }
 
-int Guardian::run(int argc, char* argv[], const std::function<void(const QString& cause)>& relock)
+QString Guardian::cause(End end)
+{
+    switch (end) {
+    case End::withoutQuitPath:
+        return tr("Veilmark exited without its quit path (the display connection was lost, or it gave up on "
+                  "an error)");
+    case End::killed:
+        break;
+    }
+    return tr("Veilmark was killed or crashed");
+}
+
+int Guardian::run(int argc, char* argv[], const std::function<void(End end)>& relock)
 {
     struct stat socketInfo
     {
@@ -216,8 +228,6 @@ int Guardian::run(int argc, char* argv[], const std::function<void(const QString
         last = byte;
     if (last == Goodbye)
         return 0;
-    relock(last == ExitWithoutQuit ? QStringLiteral("Veilmark exited without its quit path (the display "
-                                                    "connection was lost, or it gave up on an error)")
-                                   : QStringLiteral("Veilmark was killed or crashed"));
+    relock(last == ExitWithoutQuit ? End::withoutQuitPath : End::killed);
     return 0;
 }

@@ -39,9 +39,18 @@ public:
     bool isRunning() const { return m_pid > 0; }
     pid_t pid() const { return m_pid; }
 
+    // How Veilmark ended when it did not say goodbye.
+    enum class End
+    {
+        withoutQuitPath,
+        killed,
+    };
+    // The activity log's words for `end`, in the language installed when asked.
+    static QString cause(End end);
+
     // In the guardian process (argv: veilmark --guardian <Veilmark's pid>): waits for Veilmark to end
-    // and calls `relock` with the cause unless it said goodbye. Returns the process's exit status.
-    static int run(int argc, char* argv[], const std::function<void(const QString& cause)>& relock);
+    // and calls `relock` with how it ended unless it said goodbye. Returns the process's exit status.
+    static int run(int argc, char* argv[], const std::function<void(End end)>& relock);
 
 signals:
     // The guardian ended while Veilmark runs: a SIGKILL would now leave unlocked things open.

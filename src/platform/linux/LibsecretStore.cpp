@@ -4,6 +4,7 @@
 #include "platform/linux/LinuxLogging.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QFile>
 
 #include <memory>
@@ -165,9 +166,9 @@ std::optional<QString> LibsecretStore::store(const QString& service, const QStri
         return error.text();
     // Creating the default keyring, or unlocking it, would prompt for its password.
     if (!collection)
-        return QStringLiteral("The keyring has no default collection.");
+        return QCoreApplication::translate("LibsecretStore", "The keyring has no default collection.");
     if (secret_collection_get_locked(collection.get()))
-        return QStringLiteral("The keyring is locked.");
+        return QCoreApplication::translate("LibsecretStore", "The keyring is locked.");
     const auto attrs = attributes(service, account);
     const std::unique_ptr<SecretValue, SecretValueUnref> value(
         secret_value_new(secret.constData(), secret.size(), ContentType));
@@ -175,7 +176,8 @@ std::optional<QString> LibsecretStore::store(const QString& service, const QStri
         secret_item_create_sync(collection.get(), schema(), attrs.get(), Label, value.get(),
                                 SECRET_ITEM_CREATE_REPLACE, nullptr, error.out()));
     if (!item)
-        return error ? error.text() : QStringLiteral("The keyring did not create the item.");
+        return error ? error.text()
+                     : QCoreApplication::translate("LibsecretStore", "The keyring did not create the item.");
     return std::nullopt;
 }
 
@@ -209,7 +211,8 @@ SecretStore::Presence LibsecretStore::read(const QString& service, const QString
         return Presence::found;
     }
     if (error)
-        *error = locked ? QStringLiteral("The keyring is locked.")
-                        : QStringLiteral("The keyring did not hand out the secret.");
+        *error = locked ? QCoreApplication::translate("LibsecretStore", "The keyring is locked.")
+                        : QCoreApplication::translate("LibsecretStore",
+                                                      "The keyring did not hand out the secret.");
     return Presence::unavailable;
 }

@@ -196,10 +196,10 @@ void LogindSystemEvents::takeSleepInhibitor()
         return;
     }
     m_inhibitRequested = true;
-    const QDBusMessage inhibit = managerCall(
-        QStringLiteral("Inhibit"),
-        {QStringLiteral("sleep"), QStringLiteral("Veilmark"),
-         QStringLiteral("Relock protected apps and folders before sleep"), QStringLiteral("delay")});
+    const QDBusMessage inhibit =
+        managerCall(QStringLiteral("Inhibit"),
+                    {QStringLiteral("sleep"), QStringLiteral("Veilmark"),
+                     tr("Relock protected apps and folders before sleep"), QStringLiteral("delay")});
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(inhibit, kCallTimeoutMs), this);
     const quint64 generation = m_logindGeneration;
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, generation] {

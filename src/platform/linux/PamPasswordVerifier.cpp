@@ -1,5 +1,6 @@
 #include "platform/linux/PamPasswordVerifier.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
@@ -150,7 +151,8 @@ Result authenticate(const QString& service, const QString& user, const char* pas
     }
     Result result = resultFor(handle, status);
     if (result.verdict == Verdict::accepted && !conversation.answered) {
-        result = {Verdict::notSet, QStringLiteral("No account password set on this computer")};
+        result = {Verdict::notSet, QCoreApplication::translate("PamPasswordVerifier",
+                                                               "No account password set on this computer")};
     }
     if (handle) {
         pam_end(handle, status);

@@ -19,8 +19,8 @@ SingleInstance::Claim SingleInstance::claim()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        m_problem = QStringLiteral("no session bus (%1); a second launch cannot find this one")
-                        .arg(bus.lastError().message());
+        m_problem =
+            tr("no session bus (%1); a second launch cannot find this one").arg(bus.lastError().message());
         return Claim::runWithout;
     }
     bus.registerObject(ObjectPath, this, QDBusConnection::ExportScriptableSlots);
@@ -28,8 +28,7 @@ SingleInstance::Claim SingleInstance::claim()
         bus.interface()->registerService(ServiceName, QDBusConnectionInterface::DontQueueService,
                                          QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid()) {
-        m_problem = QStringLiteral("the session bus refused the name %1: %2")
-                        .arg(ServiceName, reply.error().message());
+        m_problem = tr("the session bus refused the name %1: %2").arg(ServiceName, reply.error().message());
         return Claim::runWithout;
     }
     if (reply.value() == QDBusConnectionInterface::ServiceRegistered)
@@ -42,13 +41,12 @@ SingleInstance::Claim SingleInstance::claim()
     if (answer.type() == QDBusMessage::ReplyMessage && answer.arguments().isEmpty())
         return Claim::handedOver;
     const uint owner = bus.interface()->servicePid(ServiceName).value();
-    m_problem =
-        QStringLiteral("%1 belongs to another process (pid %2) that did not answer as Veilmark does (%3); "
-                       "running without the name")
-            .arg(ServiceName, owner > 0 ? QString::number(owner) : QStringLiteral("unknown"),
-                 answer.type() == QDBusMessage::ErrorMessage
-                     ? answer.errorName() + QStringLiteral(": ") + answer.errorMessage()
-                     : QStringLiteral("an unexpected reply"));
+    m_problem = tr("%1 belongs to another process (pid %2) that did not answer as Veilmark does (%3); "
+                   "running without the name")
+                    .arg(ServiceName, owner > 0 ? QString::number(owner) : tr("unknown"),
+                         answer.type() == QDBusMessage::ErrorMessage
+                             ? answer.errorName() + QStringLiteral(": ") + answer.errorMessage()
+                             : tr("an unexpected reply"));
     return Claim::runWithout;
 }
 

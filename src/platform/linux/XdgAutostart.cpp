@@ -78,6 +78,8 @@ std::optional<QString> XdgAutostart::registerItem()
                                          "Type=Application\n"
                                          "Name=Veilmark\n"
                                          "Comment=Keep chosen apps and folders locked\n"
+                                         "Comment[de]=Hält ausgewählte Apps und Ordner gesperrt\n"
+                                         "Comment[fr]=Garde les apps et dossiers choisis verrouillés\n"
                                          "Exec=%1 --background\n"
                                          "Icon=%2\n"
                                          "Terminal=false\n"

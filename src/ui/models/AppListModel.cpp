@@ -8,27 +8,24 @@
 #include "store/PolicyStore.h"
 
 AppListModel::AppListModel(AppState& state, bool enabledOnly, QObject* parent)
-    : RecordListModel<ProtectedApp>(parent)
+    : RecordListModel<Row>(parent)
     , m_state(state)
     , m_enabledOnly(enabledOnly)
 {
     connect(state.policy(), &PolicyStore::appsChanged, this, &AppListModel::rebuild);
-    connect(state.sessions(), &SessionManager::unlockedAppsChanged, this, [this] {
-        if (!m_rows.isEmpty())
-            emit dataChanged(index(0), index(int(m_rows.size()) - 1), {UnlockedRole});
-        emit countsChanged();
-    });
+    connect(state.sessions(), &SessionManager::unlockedAppsChanged, this, &AppListModel::rebuild);
     rebuild();
 }
 
 void AppListModel::rebuild()
 {
-    QList<ProtectedApp> rows;
+    const SessionManager& sessions = *m_state.sessions();
+    QList<Row> rows;
     for (const ProtectedApp& app : m_state.policy()->apps()) {
         if (!m_enabledOnly || app.enabled)
-            rows.append(app);
+            rows.append({app, sessions.isAppUnlocked(app.bundleID)});
     }
-    if (setRows(rows, [](const ProtectedApp& r) { return r.bundleID; }))
+    if (setRows(rows, [](const Row& r) { return r.first.bundleID; }))
         emit countsChanged();
 }
 
@@ -36,7 +33,7 @@ QVariant AppListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows.size())
         return {};
-    const ProtectedApp& app = m_rows[index.row()];
+    const auto& [app, unlocked] = m_rows[index.row()];
     switch (role) {
     case BundleIdRole:
         return app.bundleID;
@@ -47,7 +44,7 @@ QVariant AppListModel::data(const QModelIndex& index, int role) const
     case EnabledRole:
         return app.enabled;
     case UnlockedRole:
-        return m_state.sessions()->isAppUnlocked(app.bundleID);
+        return unlocked;
     case IconRole:
         return icon(app.appPath);
     case HasIconRole:
@@ -75,8 +72,8 @@ QImage AppListModel::icon(const QString& appPath) const
 int AppListModel::lockedCount() const
 {
     int locked = 0;
-    for (const ProtectedApp& app : m_rows) {
-        if (app.enabled && !m_state.sessions()->isAppUnlocked(app.bundleID))
+    for (const auto& [app, unlocked] : m_rows) {
+        if (app.enabled && !unlocked)
             ++locked;
     }
     return locked;

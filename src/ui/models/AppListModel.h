@@ -5,11 +5,14 @@
 
 #include <QtQml/qqmlregistration.h>
 
+#include <utility>
+
 class AppState;
 
 // The protected applications as rows for the views, each with its lock state, and the actions
 // a row offers. `enabledOnly` keeps just the records whose protection is on (the tray panel).
-class AppListModel : public RecordListModel<ProtectedApp>
+// Unlocking or relocking one application changes its own row only.
+class AppListModel : public RecordListModel<std::pair<ProtectedApp, bool>>
 {
     Q_OBJECT
     QML_ELEMENT
@@ -52,6 +55,9 @@ private:
     void rebuild();
     std::optional<ProtectedApp> find(const QString& bundleID) const;
     QImage icon(const QString& appPath) const;
+
+    // The record and whether it is unlocked right now.
+    using Row = std::pair<ProtectedApp, bool>;
 
     AppState& m_state;
     bool m_enabledOnly;

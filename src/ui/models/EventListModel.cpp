@@ -104,17 +104,23 @@ QHash<int, QByteArray> EventListModel::roleNames() const
             {KindRole, "kind"},       {SymbolRole, "symbol"}, {ToneRole, "tone"}};
 }
 
-QString EventListModel::formatDate(const QDateTime& date, const QLocale& locale)
+QString EventListModel::formatDate(const QDateTime& date, const QLocale& locale, const QDateTime& now)
 {
     const QDateTime local = date.toLocalTime();
+    // The C locale's short time has seconds ("HH:mm:ss"); a log row needs hours and minutes.
+    static const QRegularExpression seconds(QStringLiteral("[.:]ss?(\\.z+)?"));
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    timeFormat.remove(seconds);
+    const QString time = locale.toString(local.time(), timeFormat);
+    if (local.date() == now.toLocalTime().date())
+        return time;
     // QLocale has no medium date; the long date without its weekday and with an abbreviated
     // month is one ("Mar 1, 2024", "1. März 2024").
     QString dateFormat = locale.dateFormat(QLocale::LongFormat);
     dateFormat.remove(QRegularExpression(QStringLiteral("d{4}[,.]?\\s*")));
     dateFormat.replace(QRegularExpression(QStringLiteral("M{4}")), QStringLiteral("MMM"));
     dateFormat = dateFormat.trimmed();
-    return locale.toString(local.date(), dateFormat) + QLatin1Char(' ') +
-           locale.toString(local.time(), QLocale::ShortFormat);
+    return locale.toString(local.date(), dateFormat) + QLatin1Char(' ') + time;
 }
 
 void EventListModel::clear()

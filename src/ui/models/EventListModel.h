@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QDateTime>
 #include <QLocale>
 #include <QtQml/qqmlregistration.h>
 
@@ -35,8 +36,10 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     int count() const;
-    // A medium date and a short time, as the locale writes them.
-    static QString formatDate(const QDateTime& date, const QLocale& locale = QLocale());
+    // Hours and minutes as the locale writes them, after a medium date unless `date` is on the
+    // same local day as `now`.
+    static QString formatDate(const QDateTime& date, const QLocale& locale = QLocale(),
+                              const QDateTime& now = QDateTime::currentDateTime());
 
     Q_INVOKABLE void clear();
 

@@ -51,7 +51,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     case ProblemRole:
         return status.isError() ? status.reason : QString();
     case UnreachableRole:
-        return status.isError() && status.state != FolderStatus::State::lockFailed;
+        return isUnreachable(status);
     default:
         return {};
     }
@@ -63,6 +63,11 @@ QHash<int, QByteArray> FolderListModel::roleNames() const
             {PathRole, "path"},       {DisplayPathRole, "displayPath"},
             {LockedRole, "locked"},   {StateRole, "stateText"},
             {ProblemRole, "problem"}, {UnreachableRole, "unreachable"}};
+}
+
+bool FolderListModel::isUnreachable(const FolderStatus& status)
+{
+    return status.isError() && status.state != FolderStatus::State::lockFailed;
 }
 
 int FolderListModel::lockedCount() const

@@ -48,6 +48,8 @@ public:
     int lockedCount() const;
     // The path with the home directory at its start written as "~".
     static QString displayPath(const QString& path, const QString& homePath);
+    // Missing, moved or replaced, or not yours: nothing to lock or unlock at the path.
+    static bool isUnreachable(const FolderStatus& status);
 
     Q_INVOKABLE void lock(const QString& id);
     Q_INVOKABLE void unlock(const QString& id);

@@ -6,6 +6,7 @@
 #include "EventListModel.h"
 #include "FolderListModel.h"
 #include "SettingsModel.h"
+#include "TrayListModel.h"
 #include "VeilmarkBuild.h"
 #include "app/AppState.h"
 #include "app/ProtectionChanges.h"
@@ -20,6 +21,7 @@ ViewContext::ViewContext(AppState& state, const QString& homePath, QObject* pare
     , m_enabledApps(new AppListModel(state, true, this))
     , m_folders(new FolderListModel(state, homePath, false, this))
     , m_enabledFolders(new FolderListModel(state, homePath, true, this))
+    , m_trayRows(new TrayListModel(state, this))
     , m_events(new EventListModel(*state.log(), *state.changes(), this))
     , m_settings(new SettingsModel(state, this))
     , m_installedApps(new DesktopEntryModel(state.appEngine()->installedApps(), this))

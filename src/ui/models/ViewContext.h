@@ -11,12 +11,14 @@ class DirectoryModel;
 class EventListModel;
 class FolderListModel;
 class SettingsModel;
+class TrayListModel;
 Q_MOC_INCLUDE("AppListModel.h")
 Q_MOC_INCLUDE("DesktopEntryModel.h")
 Q_MOC_INCLUDE("DirectoryModel.h")
 Q_MOC_INCLUDE("EventListModel.h")
 Q_MOC_INCLUDE("FolderListModel.h")
 Q_MOC_INCLUDE("SettingsModel.h")
+Q_MOC_INCLUDE("TrayListModel.h")
 
 // Everything the main window and the tray panel show, shared by both so that a change made in
 // one shows in the other at once: the coordinator, the list models over its stores, and the few
@@ -30,6 +32,8 @@ class ViewContext : public QObject
     Q_PROPERTY(AppListModel* enabledApps READ enabledApps CONSTANT)
     Q_PROPERTY(FolderListModel* folders READ folders CONSTANT)
     Q_PROPERTY(FolderListModel* enabledFolders READ enabledFolders CONSTANT)
+    // The tray panel's rows: enabledApps, then enabledFolders, in one list.
+    Q_PROPERTY(TrayListModel* trayRows READ trayRows CONSTANT)
     Q_PROPERTY(EventListModel* events READ events CONSTANT)
     Q_PROPERTY(SettingsModel* settings READ settings CONSTANT)
     Q_PROPERTY(DesktopEntryModel* installedApps READ installedApps CONSTANT)
@@ -48,6 +52,7 @@ public:
     AppListModel* enabledApps() const { return m_enabledApps; }
     FolderListModel* folders() const { return m_folders; }
     FolderListModel* enabledFolders() const { return m_enabledFolders; }
+    TrayListModel* trayRows() const { return m_trayRows; }
     EventListModel* events() const { return m_events; }
     SettingsModel* settings() const { return m_settings; }
     DesktopEntryModel* installedApps() const { return m_installedApps; }
@@ -72,6 +77,7 @@ private:
     AppListModel* m_enabledApps;
     FolderListModel* m_folders;
     FolderListModel* m_enabledFolders;
+    TrayListModel* m_trayRows;
     EventListModel* m_events;
     SettingsModel* m_settings;
     DesktopEntryModel* m_installedApps;

@@ -17,8 +17,8 @@ Item {
 
         SectionHeader {
             symbol: "person.crop.circle.badge.checkmark"
-            title: "About Developer"
-            subtitle: "Who builds Veilmark"
+            title: qsTr("About Developer")
+            subtitle: qsTr("Who builds Veilmark")
         }
 
         ScrollView {
@@ -36,9 +36,9 @@ Item {
 
                 Repeater {
                     model: [
-                        { symbol: "building.2.fill", label: "Company", value: "Veilmark Project" },
-                        { symbol: "person.fill", label: "Developer", value: "The Veilmark developers" },
-                        { symbol: "laptopcomputer", label: "Role", value: "Open-source maintainers" }
+                        { symbol: "building.2.fill", label: qsTr("Company"), value: "Veilmark Project" },
+                        { symbol: "person.fill", label: qsTr("Developer"), value: qsTr("The Veilmark developers") },
+                        { symbol: "laptopcomputer", label: qsTr("Role"), value: qsTr("Open-source maintainers") }
                     ]
                     delegate: GlassCard {
                         id: card
@@ -50,7 +50,7 @@ Item {
                         padding: 18
                         implicitHeight: info.implicitHeight + 36
                         Accessible.role: Accessible.StaticText
-                        Accessible.name: modelData.label + ": " + modelData.value
+                        Accessible.name: qsTr("%1: %2").arg(modelData.label).arg(modelData.value)
 
                         RowLayout {
                             id: info
@@ -109,7 +109,7 @@ Item {
                             }
                             Text {
                                 objectName: "versionLine"
-                                text: "Version " + view.shownVersion + " — Fingerprint and password protection for apps and folders"
+                                text: qsTr("Version %1 — Fingerprint and password protection for apps and folders").arg(view.shownVersion)
                                 font.pixelSize: 11
                                 color: Theme.secondary
                                 wrapMode: Text.WordWrap

@@ -30,13 +30,13 @@ Item {
             Layout.fillWidth: true
             SectionHeader {
                 symbol: "clock.arrow.circlepath"
-                title: "Activity"
-                subtitle: "Every lock, unlock and failed attempt — stored locally only"
+                title: qsTr("Activity")
+                subtitle: qsTr("Every lock, unlock and failed attempt — stored locally only")
             }
             GlassButton {
                 objectName: "clear"
                 visible: view.events.count > 0
-                text: "Clear"
+                text: qsTr("Clear")
                 symbol: "trash"
                 spacing: 6
                 prominent: false
@@ -50,85 +50,79 @@ Item {
             objectName: "emptyActivity"
             visible: view.events.count === 0
             symbol: "checkmark.seal"
-            title: "Nothing yet"
-            message: "Lock and unlock events will appear here."
+            title: qsTr("Nothing yet")
+            message: qsTr("Lock and unlock events will appear here.")
             spacing: 12
         }
 
-        ScrollView {
-            id: scroller
+        // A new record comes in at the top without rebuilding the other rows. The rows have no
+        // controls, so their order among the list's children does not matter.
+        RowList {
+            id: rowList
 
             objectName: "eventList"
             visible: view.events.count > 0
             Layout.fillWidth: true
             Layout.fillHeight: true
-            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
-            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
-            contentWidth: availableWidth
+            spacing: 8
+            model: view.events
+            footer: Item { height: 24 }
+            delegate: GlassCard {
+                id: row
 
-            ColumnLayout {
-                width: scroller.availableWidth - 12
-                spacing: 8
+                required property string subject
+                required property string detail
+                required property string dateText
+                required property string symbol
+                required property string tone
 
-                Repeater {
-                    model: view.events
-                    delegate: GlassCard {
-                        id: row
+                width: ListView.view.width - 12
+                ListView.onPooled: visible = false
+                ListView.onReused: visible = true
+                cornerRadius: 12
+                padding: 10
+                implicitHeight: line.implicitHeight + 2 * padding
+                Accessible.role: Accessible.ListItem
+                Accessible.name: [subject, detail, dateText].filter(part => part.length > 0).join(", ")
 
-                        required property string subject
-                        required property string detail
-                        required property string dateText
-                        required property string symbol
-                        required property string tone
+                RowLayout {
+                    id: line
 
+                    width: row.width - 2 * row.padding
+                    spacing: 12
+
+                    Symbol {
+                        Layout.preferredWidth: 24
+                        name: row.symbol
+                        size: 17
+                        color: view.toneColor(row.tone)
+                    }
+                    ColumnLayout {
+                        spacing: 2
                         Layout.fillWidth: true
-                        cornerRadius: 12
-                        padding: 10
-                        implicitHeight: line.implicitHeight + 2 * padding
-                        Accessible.role: Accessible.ListItem
-                        Accessible.name: subject + (detail.length > 0 ? ", " + detail : "") + ", " + dateText
-
-                        RowLayout {
-                            id: line
-
-                            width: row.width - 2 * row.padding
-                            spacing: 12
-
-                            Symbol {
-                                Layout.preferredWidth: 24
-                                name: row.symbol
-                                size: 17
-                                color: view.toneColor(row.tone)
-                            }
-                            ColumnLayout {
-                                spacing: 2
-                                Layout.fillWidth: true
-                                Text {
-                                    text: row.subject
-                                    font.pixelSize: 13
-                                    font.weight: Font.DemiBold
-                                    color: Theme.primary
-                                    elide: Text.ElideRight
-                                    Layout.fillWidth: true
-                                }
-                                Text {
-                                    visible: row.detail.length > 0
-                                    text: row.detail
-                                    font.pixelSize: 11
-                                    color: Theme.secondary
-                                    wrapMode: Text.WordWrap
-                                    Layout.fillWidth: true
-                                }
-                            }
-                            Text {
-                                text: row.dateText
-                                font.pixelSize: 11
-                                color: Theme.tertiary
-                            }
+                        Text {
+                            text: row.subject
+                            font.pixelSize: 13
+                            font.weight: Font.DemiBold
+                            color: Theme.primary
+                            elide: Text.ElideRight
+                            Layout.fillWidth: true
+                        }
+                        Text {
+                            visible: row.detail.length > 0
+                            text: row.detail
+                            font.pixelSize: 11
+                            color: Theme.secondary
+                            wrapMode: Text.WordWrap
+                            Layout.fillWidth: true
                         }
                     }
+                    Text {
+                        text: row.dateText
+                        font.pixelSize: 11
+                        color: Theme.tertiary
+                    }
                 }
-                Item { implicitHeight: 16 }
             }
         }
 

@@ -12,7 +12,7 @@ ChooserFrame {
     required property DesktopEntryModel entries
     signal chosen(var paths)
 
-    title: "Choose an application to protect"
+    title: qsTr("Choose an application to protect")
     chosenCount: entries.chosenCount
     onConfirmed: chosen(entries.chosenPaths())
 
@@ -29,12 +29,12 @@ ChooserFrame {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.rightMargin: 14
-        placeholderText: "Search"
+        placeholderText: qsTr("Search")
         leftPadding: 10
         topPadding: 7
         bottomPadding: 7
         font.pixelSize: 13
-        Accessible.name: "Search applications"
+        Accessible.name: qsTr("Search applications")
         text: chooser.entries.filter
         onTextEdited: chooser.entries.filter = text
         Keys.onDownPressed: list.forceActiveFocus()
@@ -60,6 +60,7 @@ ChooserFrame {
         clip: true
         spacing: 2
         model: chooser.entries
+        reuseItems: true
         keyNavigationEnabled: true
         ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
         delegate: ChoiceRow {
@@ -70,6 +71,9 @@ ChooserFrame {
             required property bool hasIcon
 
             width: ListView.view.width - 14
+            // A pooled row stays among the list's children: hidden, Tab and searches skip it.
+            ListView.onPooled: visible = false
+            ListView.onReused: visible = true
             text: name
             image: iconImage
             hasImage: hasIcon

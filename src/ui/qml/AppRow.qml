@@ -14,11 +14,16 @@ GlassCard {
     required property bool unlocked
     required property var iconImage
     required property bool hasIcon
+    required property int index
+    // A control of this row has keyboard focus: the list scrolls the row into sight.
+    readonly property bool holdsFocus: relock.activeFocus || unlock.activeFocus || protection.activeFocus
+                                       || remove.activeFocus
 
     objectName: "app-" + bundleID
     cornerRadius: 16
     padding: 14
     implicitHeight: content.implicitHeight + 2 * padding
+    onHoldsFocusChanged: if (holdsFocus && ListView.view) ListView.view.positionViewAtIndex(index, ListView.Contain)
 
     RowLayout {
         id: content
@@ -59,7 +64,7 @@ GlassCard {
                 spacing: 6
                 StatusDot { locked: !row.unlocked }
                 Text {
-                    text: row.unlocked ? "Unlocked" : "Locked"
+                    text: row.unlocked ? qsTr("Unlocked") : qsTr("Locked")
                     font.pixelSize: 11
                     color: Theme.secondary
                 }
@@ -67,40 +72,49 @@ GlassCard {
         }
 
         GlassButton {
+            id: relock
+
             objectName: "relock"
             visible: row.unlocked
-            text: "Relock"
+            text: qsTr("Relock")
             symbol: "lock.fill"
             spacing: 6
             prominent: false
             tint: Theme.accent
             dark: Theme.dark
-            Accessible.name: "Relock " + row.name
+            Accessible.name: qsTr("Relock %1").arg(row.name)
             onClicked: row.list.relock(row.bundleID)
         }
         GlassButton {
+            id: unlock
+
             objectName: "unlock"
             visible: !row.unlocked && row.isEnabled
-            text: "Unlock"
+            text: qsTr("Unlock")
             symbol: "lock.open.fill"
             spacing: 6
             prominent: true
             tint: Theme.green
             dark: Theme.dark
-            Accessible.name: "Unlock " + row.name
+            Accessible.name: qsTr("Unlock %1").arg(row.name)
             onClicked: row.list.unlock(row.bundleID)
         }
         SkeuoToggle {
+            id: protection
+
             objectName: "protection"
             isOn: row.isEnabled
-            Accessible.name: "Protect " + row.name
+            Accessible.name: qsTr("Protect %1").arg(row.name)
             onToggled: value => row.list.setProtection(row.bundleID, value)
         }
         PlainIconButton {
+            id: remove
+
             objectName: "remove"
             symbol: "trash"
             symbolSize: 16
-            help: "Remove protection (unlocks the app)"
+            help: qsTr("Remove protection (unlocks the app)")
+            Accessible.name: qsTr("Remove protection from %1").arg(row.name)
             onClicked: row.list.remove(row.bundleID)
         }
     }

@@ -1,6 +1,6 @@
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
+import QtQuick.Templates as T
 import Veilmark
 
 // System / Light / Dark as a capsule of segments; the current one is filled with the accent.
@@ -35,11 +35,12 @@ Item {
 
         Repeater {
             model: [
-                { mode: "system", title: "System", symbol: "circle.lefthalf.filled" },
-                { mode: "light", title: "Light", symbol: "sun.max.fill" },
-                { mode: "dark", title: "Dark", symbol: "moon.fill" }
+                { mode: "system", title: qsTr("System"), symbol: "circle.lefthalf.filled" },
+                { mode: "light", title: qsTr("Light"), symbol: "sun.max.fill" },
+                { mode: "dark", title: qsTr("Dark"), symbol: "moon.fill" }
             ]
-            delegate: AbstractButton {
+            // Radio buttons to assistive technology: one of three, the chosen one checked.
+            delegate: T.RadioButton {
                 id: segment
 
                 required property var modelData
@@ -47,15 +48,18 @@ Item {
 
                 objectName: "appearance-" + modelData.mode
                 text: modelData.title
+                implicitWidth: Math.max(implicitBackgroundWidth, implicitContentWidth + leftPadding + rightPadding)
+                implicitHeight: Math.max(implicitBackgroundHeight, implicitContentHeight + topPadding + bottomPadding)
                 leftPadding: 11
                 rightPadding: 11
                 topPadding: 6
                 bottomPadding: 6
                 focusPolicy: Qt.StrongFocus
-                Accessible.role: Accessible.RadioButton
-                Accessible.name: "Appearance " + modelData.title
-                Accessible.checkable: true
-                Accessible.checked: selected
+                checked: selected
+                Accessible.name: qsTr("Appearance %1").arg(modelData.title)
+                Accessible.focusable: true
+                Accessible.onPressAction: clicked()
+                Accessible.onToggleAction: clicked()
                 Keys.onReturnPressed: clicked()
                 Keys.onEnterPressed: clicked()
                 onClicked: picker.picked(modelData.mode)
@@ -78,8 +82,8 @@ Item {
                     radius: height / 2
                     color: segment.selected ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.85)
                                             : "transparent"
-                    border.width: segment.visualFocus ? 2 : (segment.selected ? 0.5 : 0)
-                    border.color: segment.visualFocus ? Theme.accent : Qt.rgba(1, 1, 1, 0.35)
+                    border.width: segment.selected ? 0.5 : 0
+                    border.color: Qt.rgba(1, 1, 1, 0.35)
 
                     Behavior on color { ColorAnimation { duration: 250; easing.type: Easing.OutBack } }
 
@@ -92,6 +96,10 @@ Item {
                         anchors.bottomMargin: -2
                         radius: height / 2
                         color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.4)
+                    }
+                    FocusRing {
+                        control: segment
+                        radius: height / 2
                     }
                 }
             }

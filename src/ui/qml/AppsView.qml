@@ -21,12 +21,12 @@ Item {
             Layout.fillWidth: true
             SectionHeader {
                 symbol: "lock.app.dashed"
-                title: "Protected Apps"
-                subtitle: "Apps stay hidden behind glass until you prove it's you"
+                title: qsTr("Protected Apps")
+                subtitle: qsTr("Apps stay hidden behind glass until you prove it's you")
             }
             GlassButton {
                 objectName: "addApp"
-                text: "Add App"
+                text: qsTr("Add App")
                 symbol: "plus"
                 spacing: 6
                 prominent: true
@@ -39,7 +39,7 @@ Item {
         Text {
             objectName: "waylandNotice"
             visible: !view.context.appProtectionSupported
-            text: "App protection needs an X11 session; folders, activity and settings work as usual."
+            text: qsTr("App protection needs an X11 session; folders, activity and settings work as usual.")
             font.pixelSize: 12
             color: Theme.orange
             elide: Text.ElideRight
@@ -50,34 +50,33 @@ Item {
             objectName: "emptyApps"
             visible: view.apps.count === 0
             symbol: "app.badge.checkmark"
-            title: "No protected apps yet"
-            message: "Add an app and it will instantly hide and blur whenever it opens, until you unlock it with your fingerprint or password."
+            title: qsTr("No protected apps yet")
+            message: qsTr("Add an app and it will instantly hide and blur whenever it opens, until you unlock it with your fingerprint or password.")
             messageWidth: 380
         }
 
-        ScrollView {
-            id: scroller
+        RowList {
+            id: rowList
 
             objectName: "appList"
             visible: view.apps.count > 0
             Layout.fillWidth: true
             Layout.fillHeight: true
-            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
-            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
-            contentWidth: availableWidth
+            spacing: 12
+            model: view.apps
+            footer: Item { height: 24 }
+            delegate: AppRow {
+                id: appRow
 
-            ColumnLayout {
-                width: scroller.availableWidth - 12
-                spacing: 12
-
-                Repeater {
-                    model: view.apps
-                    delegate: AppRow {
-                        Layout.fillWidth: true
-                        list: view.apps
-                    }
+                width: ListView.view.width - 12
+                list: view.apps
+                onIndexChanged: rowList.keepInTabOrder(appRow)
+                Component.onCompleted: rowList.keepInTabOrder(appRow)
+                ListView.onPooled: visible = false
+                ListView.onReused: {
+                    visible = true
+                    rowList.keepInTabOrder(appRow)
                 }
-                Item { implicitHeight: 12 }
             }
         }
 

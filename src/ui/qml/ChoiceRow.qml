@@ -3,8 +3,9 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import Veilmark
 
-// A row of a chooser list: a check mark, an icon and a name. Space or a click chooses it.
-ItemDelegate {
+// A row of a chooser list: a check mark, an icon and a name. Space or a click chooses it. A check
+// box to assistive technology; the owner keeps `isChosen`, a click only asks.
+CheckDelegate {
     id: row
 
     property bool isChosen: false
@@ -16,10 +17,14 @@ ItemDelegate {
 
     implicitHeight: 40
     focusPolicy: Qt.StrongFocus
-    Accessible.role: Accessible.CheckBox
-    Accessible.checkable: true
-    Accessible.checked: isChosen
+    checked: isChosen
+    nextCheckState: () => checkState
+    indicator: null
     Accessible.name: text
+    Accessible.focusable: true
+    // Without these Qt would flip `checked` itself, past the owner.
+    Accessible.onPressAction: clicked()
+    Accessible.onToggleAction: clicked()
     Keys.onRightPressed: if (showsChevron) opened()
 
     background: Rectangle {
@@ -27,8 +32,12 @@ ItemDelegate {
         color: row.isChosen ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.18)
                           : (row.hovered ? Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, 0.06)
                                          : "transparent")
-        border.width: row.visualFocus ? 2 : 0
-        border.color: Theme.accent
+
+        FocusRing {
+            control: row
+            inset: 0
+            radius: parent.radius
+        }
     }
     contentItem: RowLayout {
         spacing: 10
@@ -63,7 +72,7 @@ ItemDelegate {
         PlainIconButton {
             visible: row.showsChevron
             symbol: "chevron.right"
-            help: "Open " + row.text
+            help: qsTr("Open %1").arg(row.text)
             onClicked: row.opened()
         }
     }

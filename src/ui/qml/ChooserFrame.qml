@@ -11,7 +11,7 @@ Popup {
     property string title
     property string message
     property int chosenCount: 0
-    property string confirmText: "Add"
+    property string confirmText: qsTr("Add")
     default property alias body: holder.data
     signal confirmed()
 
@@ -78,7 +78,7 @@ Popup {
             Item { Layout.fillWidth: true }
             GlassButton {
                 objectName: "chooserCancel"
-                text: "Cancel"
+                text: qsTr("Cancel")
                 dark: Theme.dark
                 onClicked: frame.close()
             }

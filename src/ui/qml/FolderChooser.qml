@@ -11,8 +11,8 @@ ChooserFrame {
     required property DirectoryModel directories
     signal chosen(var paths)
 
-    title: "Choose a folder to protect"
-    message: "Pick a folder inside your home folder. It will be locked immediately."
+    title: qsTr("Choose a folder to protect")
+    message: qsTr("Pick a folder inside your home folder. It will be locked immediately.")
     chosenCount: directories.chosenCount
     onConfirmed: chosen(directories.chosenPaths())
 
@@ -31,7 +31,7 @@ ChooserFrame {
             PlainIconButton {
                 objectName: "folderUp"
                 symbol: "arrow.up"
-                help: "Enclosing folder"
+                help: qsTr("Enclosing folder")
                 onClicked: chooser.directories.up()
             }
             Text {
@@ -51,6 +51,7 @@ ChooserFrame {
             clip: true
             spacing: 2
             model: chooser.directories
+            reuseItems: true
             keyNavigationEnabled: true
             Keys.onLeftPressed: chooser.directories.up()
             ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
@@ -60,6 +61,9 @@ ChooserFrame {
                 required property bool chosen
 
                 width: ListView.view.width - 14
+                // A pooled row stays among the list's children: hidden, Tab and searches skip it.
+                ListView.onPooled: visible = false
+                ListView.onReused: visible = true
                 text: name
                 symbol: "folder.fill"
                 isChosen: chosen

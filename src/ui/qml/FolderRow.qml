@@ -15,11 +15,15 @@ GlassCard {
     required property string stateText
     required property string problem
     required property bool unreachable
+    required property int index
+    // A control of this row has keyboard focus: the list scrolls the row into sight.
+    readonly property bool holdsFocus: lock.activeFocus || unlock.activeFocus || remove.activeFocus
 
     objectName: "folder-" + name
     cornerRadius: 16
     padding: 14
     implicitHeight: content.implicitHeight + 2 * padding
+    onHoldsFocusChanged: if (holdsFocus && ListView.view) ListView.view.positionViewAtIndex(index, ListView.Contain)
 
     RowLayout {
         id: content
@@ -105,34 +109,41 @@ GlassCard {
         }
 
         GlassButton {
+            id: lock
+
             objectName: "lock"
             visible: !row.locked && !row.unreachable
-            text: "Lock"
+            text: qsTr("Lock")
             symbol: "lock.fill"
             spacing: 6
             prominent: false
             tint: Theme.accent
             dark: Theme.dark
-            Accessible.name: "Lock " + row.name
+            Accessible.name: qsTr("Lock %1").arg(row.name)
             onClicked: row.list.lock(row.folderID)
         }
         GlassButton {
+            id: unlock
+
             objectName: "unlock"
             visible: row.locked && !row.unreachable
-            text: "Unlock"
+            text: qsTr("Unlock")
             symbol: "lock.open.fill"
             spacing: 6
             prominent: true
             tint: Theme.green
             dark: Theme.dark
-            Accessible.name: "Unlock " + row.name
+            Accessible.name: qsTr("Unlock %1").arg(row.name)
             onClicked: row.list.unlock(row.folderID)
         }
         PlainIconButton {
+            id: remove
+
             objectName: "remove"
             symbol: "trash"
             symbolSize: 16
-            help: "Remove protection (unlocks the folder)"
+            help: qsTr("Remove protection (unlocks the folder)")
+            Accessible.name: qsTr("Remove protection from %1").arg(row.name)
             onClicked: row.list.remove(row.folderID)
         }
     }

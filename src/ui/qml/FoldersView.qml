@@ -21,12 +21,12 @@ Item {
             Layout.fillWidth: true
             SectionHeader {
                 symbol: "folder.fill.badge.gearshape"
-                title: "Protected Folders"
-                subtitle: "Locked folders stay put but can't be opened until you unlock them"
+                title: qsTr("Protected Folders")
+                subtitle: qsTr("Locked folders stay put but can't be opened until you unlock them")
             }
             GlassButton {
                 objectName: "addFolder"
-                text: "Add Folder"
+                text: qsTr("Add Folder")
                 symbol: "plus"
                 spacing: 6
                 prominent: true
@@ -40,34 +40,33 @@ Item {
             objectName: "emptyFolders"
             visible: view.folders.count === 0
             symbol: "folder.badge.questionmark"
-            title: "No protected folders yet"
-            message: "Add a folder and it stays exactly where it is — locked and unopenable, shown with a no-access badge, until you unlock it with your fingerprint or password. Your files are never moved."
+            title: qsTr("No protected folders yet")
+            message: qsTr("Add a folder and it stays exactly where it is — locked and unopenable, shown with a no-access badge, until you unlock it with your fingerprint or password. Your files are never moved.")
             messageWidth: 420
         }
 
-        ScrollView {
-            id: scroller
+        RowList {
+            id: rowList
 
             objectName: "folderList"
             visible: view.folders.count > 0
             Layout.fillWidth: true
             Layout.fillHeight: true
-            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
-            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
-            contentWidth: availableWidth
+            spacing: 12
+            model: view.folders
+            footer: Item { height: 24 }
+            delegate: FolderRow {
+                id: folderRow
 
-            ColumnLayout {
-                width: scroller.availableWidth - 12
-                spacing: 12
-
-                Repeater {
-                    model: view.folders
-                    delegate: FolderRow {
-                        Layout.fillWidth: true
-                        list: view.folders
-                    }
+                width: ListView.view.width - 12
+                list: view.folders
+                onIndexChanged: rowList.keepInTabOrder(folderRow)
+                Component.onCompleted: rowList.keepInTabOrder(folderRow)
+                ListView.onPooled: visible = false
+                ListView.onReused: {
+                    visible = true
+                    rowList.keepInTabOrder(folderRow)
                 }
-                Item { implicitHeight: 12 }
             }
         }
 

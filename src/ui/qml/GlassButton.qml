@@ -15,6 +15,10 @@ Button {
     property bool dark: true
     // Hover help, also the accessible name of a button that shows only a symbol.
     property string help: ""
+    // While the action it started is under way the label, and the accessible name, say `busyText`;
+    // whether it can be pressed meanwhile is the owner's choice (`enabled`).
+    property bool busy: false
+    property string busyText: qsTr("Checking…")
 
     readonly property color foreground: prominent ? "white" : (dark ? "white" : "#1d1d1f")
 
@@ -26,8 +30,11 @@ Button {
     bottomPadding: 9
     hoverEnabled: true
     spacing: 10
-    Accessible.name: text.length > 0 ? text : help
+    focusPolicy: Qt.StrongFocus
+    Accessible.name: busy ? busyText : (text.length > 0 ? text : help)
     Accessible.description: help
+    Accessible.focusable: true
+    Accessible.onPressAction: if (enabled) clicked()
     ToolTip.visible: help.length > 0 && hovered
     ToolTip.text: help
     ToolTip.delay: 600
@@ -57,7 +64,7 @@ Button {
             }
             Text {
                 visible: text.length > 0
-                text: button.text
+                text: button.busy ? button.busyText : button.text
                 font: button.font
                 color: button.foreground
             }
@@ -98,14 +105,9 @@ Button {
                 opacity: button.hovered ? 0.06 : 0
             }
         }
-        Rectangle {
-            anchors.fill: parent
-            anchors.margins: -3
+        FocusRing {
+            control: button
             radius: height / 2
-            color: "transparent"
-            border.width: 2
-            border.color: Theme.accent
-            visible: button.visualFocus
         }
     }
 }

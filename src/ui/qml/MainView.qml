@@ -13,11 +13,11 @@ Item {
     property string selection: "apps"
 
     readonly property var items: [
-        { id: "apps", title: "Apps", symbol: "lock.app.dashed" },
-        { id: "folders", title: "Folders", symbol: "folder.fill.badge.gearshape" },
-        { id: "activity", title: "Activity", symbol: "clock.arrow.circlepath" },
-        { id: "settings", title: "Settings", symbol: "gearshape.fill" },
-        { id: "about", title: "About Developer", symbol: "person.crop.circle.badge.checkmark" }
+        { id: "apps", title: qsTr("Apps"), symbol: "lock.app.dashed" },
+        { id: "folders", title: qsTr("Folders"), symbol: "folder.fill.badge.gearshape" },
+        { id: "activity", title: qsTr("Activity"), symbol: "clock.arrow.circlepath" },
+        { id: "settings", title: qsTr("Settings"), symbol: "gearshape.fill" },
+        { id: "about", title: qsTr("About Developer"), symbol: "person.crop.circle.badge.checkmark" }
     ]
     readonly property var screens: ({
         apps: appsScreen, folders: foldersScreen, activity: activityScreen,
@@ -102,7 +102,7 @@ Item {
 
                     GlassButton {
                         objectName: "lockEverything"
-                        text: "Lock Everything"
+                        text: qsTr("Lock Everything")
                         symbol: "lock.fill"
                         spacing: 8
                         prominent: true
@@ -180,39 +180,6 @@ Item {
                     Layout.fillHeight: true
                     sourceComponent: root.screens[root.selection]
                 }
-            }
-        }
-
-        Rectangle {
-            anchors.fill: parent
-            radius: 18
-            color: "transparent"
-            border.width: 1
-            border.color: Qt.rgba(1, 1, 1, 0.25)
-        }
-    }
-
-    // Without a frame the window manager draws no borders to resize with: the right and bottom
-    // edges and the corner between them do it.
-    Repeater {
-        model: [
-            { edges: Qt.RightEdge, cursor: Qt.SizeHorCursor },
-            { edges: Qt.BottomEdge, cursor: Qt.SizeVerCursor },
-            { edges: Qt.RightEdge | Qt.BottomEdge, cursor: Qt.SizeFDiagCursor }
-        ]
-        delegate: Item {
-            required property var modelData
-
-            x: (modelData.edges & Qt.RightEdge) ? root.width - 6 : 18
-            y: (modelData.edges & Qt.BottomEdge) ? root.height - 6 : 18
-            width: (modelData.edges & Qt.RightEdge) ? 6 : root.width - 36
-            height: (modelData.edges & Qt.BottomEdge) ? 6 : root.height - 36
-            z: (modelData.edges === (Qt.RightEdge | Qt.BottomEdge)) ? 2 : 1
-
-            HoverHandler { cursorShape: parent.modelData.cursor }
-            DragHandler {
-                target: null
-                onActiveChanged: if (active && root.Window.window) root.Window.window.startSystemResize(parent.modelData.edges)
             }
         }
     }

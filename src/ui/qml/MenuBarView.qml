@@ -64,7 +64,7 @@ Item {
             }
             Text {
                 objectName: "lockedCount"
-                text: panel.lockedCount + " locked"
+                text: qsTr("%n locked", "", panel.lockedCount)
                 font.pixelSize: 11
                 color: Theme.secondary
             }
@@ -75,85 +75,79 @@ Item {
         Text {
             objectName: "nothingProtected"
             visible: panel.nothingProtected
-            text: "Nothing protected yet"
+            text: qsTr("Nothing protected yet")
             font.pixelSize: 13
             color: Theme.secondary
             topPadding: 4
             bottomPadding: 4
         }
 
-        ColumnLayout {
+        // The enabled apps, then the enabled folders, in one list. The panel grows with it up to
+        // about a dozen rows, then the list scrolls.
+        RowList {
+            id: rowList
+
+            readonly property bool scrolls: contentHeight > height
+
+            objectName: "trayList"
             visible: !panel.nothingProtected
-            spacing: 6
             Layout.fillWidth: true
+            Layout.preferredHeight: Math.min(contentHeight, 300)
+            spacing: 6
+            model: panel.context.trayRows
+            ScrollBar.vertical: ScrollBar { policy: rowList.scrolls ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff }
+            delegate: RowLayout {
+                id: trayRow
 
-            Repeater {
-                model: panel.apps
-                delegate: RowLayout {
-                    id: appRow
+                required property int index
+                required property string kind
+                required property string recordID
+                required property string name
+                required property bool locked
+                required property string problem
+                readonly property bool isApp: kind === "app"
 
-                    required property string bundleID
-                    required property string name
-                    required property bool unlocked
-
-                    objectName: "trayApp-" + bundleID
-                    spacing: 8
-                    Layout.fillWidth: true
-                    StatusDot { locked: !appRow.unlocked }
-                    Text {
-                        text: appRow.name
-                        font.pixelSize: 13
-                        color: Theme.primary
-                        elide: Text.ElideRight
-                        Layout.fillWidth: true
-                    }
-                    TextAction {
-                        objectName: appRow.unlocked ? "relock" : "unlock"
-                        text: appRow.unlocked ? "Relock" : "Unlock"
-                        Accessible.name: text + " " + appRow.name
-                        onClicked: appRow.unlocked ? panel.apps.relock(appRow.bundleID)
-                                                   : panel.apps.unlock(appRow.bundleID)
-                    }
+                objectName: isApp ? "trayApp-" + recordID : "trayFolder-" + name
+                width: ListView.view.width - (rowList.scrolls ? 14 : 0)
+                spacing: 8
+                onIndexChanged: rowList.keepInTabOrder(trayRow)
+                Component.onCompleted: rowList.keepInTabOrder(trayRow)
+                ListView.onPooled: visible = false
+                ListView.onReused: {
+                    visible = true
+                    rowList.keepInTabOrder(trayRow)
                 }
-            }
-            Repeater {
-                model: panel.folders
-                delegate: RowLayout {
-                    id: folderRow
 
-                    required property string folderID
-                    required property string name
-                    required property bool locked
-                    required property string stateText
-                    required property bool unreachable
-
-                    objectName: "trayFolder-" + name
-                    spacing: 8
+                StatusDot {
+                    locked: trayRow.locked
+                    problem: trayRow.problem !== ""
+                }
+                Text {
+                    text: trayRow.name
+                    font.pixelSize: 13
+                    color: Theme.primary
+                    elide: Text.ElideRight
                     Layout.fillWidth: true
-                    StatusDot {
-                        locked: folderRow.locked
-                        problem: folderRow.unreachable
-                    }
-                    Text {
-                        text: folderRow.name
-                        font.pixelSize: 13
-                        color: Theme.primary
-                        elide: Text.ElideRight
-                        Layout.fillWidth: true
-                    }
-                    Text {
-                        visible: folderRow.unreachable
-                        text: folderRow.stateText
-                        font.pixelSize: 12
-                        color: Theme.red
-                    }
-                    TextAction {
-                        visible: !folderRow.unreachable
-                        objectName: folderRow.locked ? "unlock" : "lock"
-                        text: folderRow.locked ? "Unlock" : "Lock"
-                        Accessible.name: text + " " + folderRow.name
-                        onClicked: folderRow.locked ? panel.folders.unlock(folderRow.folderID)
-                                                    : panel.folders.lock(folderRow.folderID)
+                }
+                Text {
+                    visible: trayRow.problem !== ""
+                    text: trayRow.problem
+                    font.pixelSize: 12
+                    color: Theme.red
+                }
+                TextAction {
+                    visible: trayRow.problem === ""
+                    objectName: trayRow.locked ? "unlock" : trayRow.isApp ? "relock" : "lock"
+                    text: trayRow.locked ? qsTr("Unlock") : trayRow.isApp ? qsTr("Relock") : qsTr("Lock")
+                    Accessible.name: trayRow.locked ? qsTr("Unlock %1").arg(trayRow.name)
+                                                    : trayRow.isApp ? qsTr("Relock %1").arg(trayRow.name)
+                                                                    : qsTr("Lock %1").arg(trayRow.name)
+                    onActiveFocusChanged: if (activeFocus) rowList.positionViewAtIndex(trayRow.index, ListView.Contain)
+                    onClicked: {
+                        if (trayRow.isApp)
+                            trayRow.locked ? panel.apps.unlock(trayRow.recordID) : panel.apps.relock(trayRow.recordID)
+                        else
+                            trayRow.locked ? panel.folders.unlock(trayRow.recordID) : panel.folders.lock(trayRow.recordID)
                     }
                 }
             }
@@ -165,19 +159,20 @@ Item {
             Layout.fillWidth: true
             GlassButton {
                 objectName: "lockAll"
-                text: "Lock All"
+                text: qsTr("Lock All")
                 symbol: "lock.fill"
                 spacing: 6
                 prominent: true
                 tint: Theme.red
                 dark: Theme.dark
+                // The reason is the log record's detail, stored as written.
                 onClicked: panel.context.lockEverything("Tray lock-all")
             }
             Item { Layout.fillWidth: true }
             GlassButton {
                 objectName: "openMain"
                 symbol: "macwindow"
-                help: "Open Veilmark"
+                help: qsTr("Open Veilmark")
                 dark: Theme.dark
                 onClicked: {
                     panel.dismissed()
@@ -187,7 +182,7 @@ Item {
             GlassButton {
                 objectName: "quit"
                 symbol: "power"
-                help: "Quit Veilmark (protection stops)"
+                help: qsTr("Quit Veilmark (protection stops)")
                 dark: Theme.dark
                 onClicked: panel.context.quit()
             }

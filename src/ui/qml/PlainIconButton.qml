@@ -2,7 +2,8 @@ import QtQuick
 import QtQuick.Controls
 import Veilmark
 
-// A bare symbol button (remove); its hover help is also its accessible name.
+// A bare symbol button (remove); its hover help is also its accessible name unless the owner
+// names it after what it acts on.
 AbstractButton {
     id: button
 
@@ -16,6 +17,9 @@ AbstractButton {
     focusPolicy: Qt.StrongFocus
     Accessible.role: Accessible.Button
     Accessible.name: help
+    Accessible.description: help
+    Accessible.focusable: true
+    Accessible.onPressAction: if (enabled) clicked()
     ToolTip.visible: hovered && help.length > 0
     ToolTip.text: help
     ToolTip.delay: 600
@@ -28,11 +32,11 @@ AbstractButton {
         color: button.hovered ? Theme.primary : Theme.secondary
         opacity: button.down ? 0.6 : 1
     }
-    background: Rectangle {
-        radius: 8
-        color: "transparent"
-        border.width: 2
-        border.color: Theme.accent
-        visible: button.visualFocus
+    background: Item {
+        FocusRing {
+            control: button
+            inset: 0
+            radius: 8
+        }
     }
 }

@@ -1,147 +1,113 @@
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
+import Veilmark
 
-// The presence prompt: why Veilmark asks, the fingerprint state or a password field, and the
-// buttons. Return submits the password, Escape cancels.
-Rectangle {
+// The prompt in a window of its own, for unlocks asked for from the main window or the tray: what
+// is being unlocked (the app's icon, the folder symbol, or Veilmark's own), why Veilmark asks, and
+// the prompt's controls, in Veilmark's glass style, light or dark.
+Item {
     id: root
 
     required property var prompt
-    readonly property bool fingerprintMode: prompt.mode === "fingerprint"
 
     function reset() {
-        password.clear()
-        if (!fingerprintMode)
-            password.forceActiveFocus()
-        else
-            root.forceActiveFocus()
-    }
-
-    // The field goes to C++ whole: reading its text here would leave script copies of the password
-    // behind. For the same reason nothing below binds to password.text, only to its length.
-    function submit() {
-        if (password.length === 0 || prompt.busy)
-            return
-        prompt.submitPassword(password)
+        pane.reset()
     }
 
     // Fixed, so the window never resizes under the pointer when the status line changes.
-    width: 440
-    height: 212
-    color: palette.window
-    // Drawn by us: over the shield the window has no frame from the window manager.
-    border.color: Qt.rgba(0, 0, 0, 0.25)
-    border.width: 1
-    focus: true
-    Keys.onEscapePressed: prompt.cancel()
+    width: 460
+    height: 250
+
+    Rectangle {
+        anchors.fill: parent
+        color: Theme.dark ? "#2a2a2e" : "#f4f4f6"
+    }
+    VisualEffect {
+        anchors.fill: parent
+        material: "popover"
+        dark: Theme.dark
+    }
 
     ColumnLayout {
-        id: content
-
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.top: parent.top
-        anchors.margins: 24
-        spacing: 14
+        anchors.fill: parent
+        anchors.margins: 22
+        spacing: 18
 
         RowLayout {
-            spacing: 16
             Layout.fillWidth: true
+            spacing: 16
 
-            Rectangle {
-                id: badge
+            Item {
+                id: tile
 
                 Layout.alignment: Qt.AlignTop
-                width: 52
-                height: 52
-                radius: 26
-                color: root.fingerprintMode ? "#1f6feb" : "#3d444d"
+                implicitWidth: 56
+                implicitHeight: 56
 
-                // A ring that breathes while the reader waits for a finger.
+                VisualEffect {
+                    anchors.fill: parent
+                    material: "ultraThin"
+                    cornerRadius: 14
+                    dark: Theme.dark
+                }
                 Rectangle {
-                    anchors.centerIn: parent
-                    width: 30
-                    height: 30
-                    radius: 15
+                    anchors.fill: parent
+                    radius: 14
                     color: "transparent"
-                    border.color: "white"
-                    border.width: 3
-                    SequentialAnimation on scale {
-                        running: root.fingerprintMode && root.visible
-                        loops: Animation.Infinite
-                        NumberAnimation { from: 1.0; to: 0.75; duration: 700; easing.type: Easing.InOutQuad }
-                        NumberAnimation { from: 0.75; to: 1.0; duration: 700; easing.type: Easing.InOutQuad }
-                    }
+                    border.width: 1
+                    border.color: Theme.dark ? Qt.rgba(1, 1, 1, 0.25) : Qt.rgba(0, 0, 0, 0.12)
+                }
+                ImageItem {
+                    objectName: "subjectIcon"
+                    anchors.centerIn: parent
+                    width: 40
+                    height: 40
+                    visible: root.prompt.hasSubjectIcon
+                    image: root.prompt.subjectIcon
+                    radius: 8
+                }
+                Symbol {
+                    objectName: "subjectSymbol"
+                    anchors.centerIn: parent
+                    visible: !root.prompt.hasSubjectIcon
+                    name: root.prompt.subjectSymbol
+                    size: 30
+                    color: Theme.accent
                 }
             }
 
             ColumnLayout {
+                Layout.fillWidth: true
                 spacing: 4
-                Layout.fillWidth: true
 
-                Label {
+                Text {
                     text: "Veilmark"
-                    font.bold: true
+                    color: Theme.primary
                     font.pixelSize: 16
+                    font.bold: true
                 }
-                Label {
+                Text {
                     Layout.fillWidth: true
-                    text: "Veilmark is trying to " + root.prompt.reason + "."
+                    text: root.prompt.request
+                    color: Theme.secondary
+                    font.pixelSize: 13
                     wrapMode: Text.Wrap
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                 }
             }
         }
 
-        TextField {
-            id: password
+        PromptPane {
+            id: pane
 
-            objectName: "passwordField"
-            visible: !root.fingerprintMode
             Layout.fillWidth: true
-            echoMode: TextInput.Password
-            placeholderText: "Password"
-            enabled: !root.prompt.busy
-            Accessible.name: "Password"
-            onAccepted: root.submit()
-            Keys.onEscapePressed: root.prompt.cancel()
+            prompt: root.prompt
+            dark: Theme.dark
         }
 
-        Label {
-            Layout.fillWidth: true
-            text: root.prompt.status
-            color: root.prompt.statusIsError ? "#d1242f" : palette.windowText
-            opacity: root.prompt.statusIsError ? 1.0 : 0.75
-            wrapMode: Text.Wrap
-            Accessible.role: Accessible.StaticText
-        }
-
-        RowLayout {
-            spacing: 8
-            Layout.fillWidth: true
-
-            Item {
-                Layout.fillWidth: true
-            }
-            Button {
-                text: "Enter Password…"
-                visible: root.fingerprintMode
-                Accessible.name: text
-                onClicked: root.prompt.requestFallback()
-            }
-            Button {
-                text: "Cancel"
-                Accessible.name: text
-                onClicked: root.prompt.cancel()
-            }
-            Button {
-                text: "Unlock"
-                visible: !root.fingerprintMode
-                highlighted: true
-                enabled: password.length > 0 && !root.prompt.busy
-                Accessible.name: text
-                onClicked: root.submit()
-            }
+        Item {
+            Layout.fillHeight: true
         }
     }
 }

@@ -13,6 +13,8 @@ Item {
     readonly property SettingsModel settings: context.settings
 
     Component.onCompleted: settings.refresh()
+    // Tab may reach a control below the fold.
+    Window.onActiveFocusItemChanged: if (Window.activeFocusItem) scroller.reveal(Window.activeFocusItem)
 
     ColumnLayout {
         anchors.fill: parent
@@ -21,12 +23,27 @@ Item {
 
         SectionHeader {
             symbol: "gearshape.fill"
-            title: "Settings"
-            subtitle: "How Veilmark locks and relocks"
+            title: qsTr("Settings")
+            subtitle: qsTr("How Veilmark locks and relocks")
         }
 
         ScrollView {
             id: scroller
+
+            // Scrolls `item`, when it lies in this list, fully into sight.
+            function reveal(item) {
+                const flick = contentItem
+                let inside = item
+                while (inside && inside !== flick.contentItem)
+                    inside = inside.parent
+                if (!inside)
+                    return
+                const area = item.mapToItem(flick.contentItem, 0, -8, item.width, item.height + 16)
+                if (area.y < flick.contentY)
+                    flick.contentY = Math.max(0, area.y)
+                else if (area.y + area.height > flick.contentY + flick.height)
+                    flick.contentY = Math.min(flick.contentHeight - flick.height, area.y + area.height - flick.height)
+            }
 
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -47,8 +64,8 @@ Item {
                         id: appearanceRow
                         width: parent.width
                         symbol: "circle.lefthalf.filled"
-                        title: "Appearance"
-                        subtitle: "Light, dark, or follow the system"
+                        title: qsTr("Appearance")
+                        subtitle: qsTr("Light, dark, or follow the system")
                         AppearancePicker {
                             objectName: "appearancePicker"
                             current: view.settings.appearance
@@ -68,11 +85,11 @@ Item {
                         spacing: 16
                         SettingRow {
                             symbol: "rectangle.on.rectangle.slash"
-                            title: "Relock apps when they lose focus"
-                            subtitle: "Switching away from a protected app locks it again immediately"
+                            title: qsTr("Relock apps when they lose focus")
+                            subtitle: qsTr("Switching away from a protected app locks it again immediately")
                             SkeuoToggle {
                                 objectName: "relockOnFocusLoss"
-                                Accessible.name: "Relock apps when they lose focus"
+                                Accessible.name: qsTr("Relock apps when they lose focus")
                                 isOn: view.settings.relockAppsOnFocusLoss
                                 onToggled: value => view.settings.relockAppsOnFocusLoss = value
                             }
@@ -80,11 +97,11 @@ Item {
                         Divider {}
                         SettingRow {
                             symbol: "moon.zzz.fill"
-                            title: "Relock everything on sleep or screen lock"
-                            subtitle: "Apps and folders relock when the computer sleeps or the screen locks"
+                            title: qsTr("Relock everything on sleep or screen lock")
+                            subtitle: qsTr("Apps and folders relock when the computer sleeps or the screen locks")
                             SkeuoToggle {
                                 objectName: "relockOnSleep"
-                                Accessible.name: "Relock everything on sleep or screen lock"
+                                Accessible.name: qsTr("Relock everything on sleep or screen lock")
                                 isOn: view.settings.relockOnSleepOrScreenLock
                                 onToggled: value => view.settings.relockOnSleepOrScreenLock = value
                             }
@@ -92,11 +109,11 @@ Item {
                         Divider {}
                         SettingRow {
                             symbol: "power"
-                            title: "Launch Veilmark at login"
-                            subtitle: "Protection starts automatically when you sign in"
+                            title: qsTr("Launch Veilmark at login")
+                            subtitle: qsTr("Protection starts automatically when you sign in")
                             SkeuoToggle {
                                 objectName: "launchAtLogin"
-                                Accessible.name: "Launch Veilmark at login"
+                                Accessible.name: qsTr("Launch Veilmark at login")
                                 isOn: view.settings.launchAtLogin
                                 onToggled: value => view.settings.launchAtLogin = value
                             }
@@ -113,11 +130,11 @@ Item {
                         id: minutesRow
                         width: parent.width
                         symbol: "timer"
-                        title: "Default folder unlock window"
-                        subtitle: "New folders auto-relock after this many minutes"
+                        title: qsTr("Default folder unlock window")
+                        subtitle: qsTr("New folders auto-relock after this many minutes")
                         Text {
                             objectName: "minutesLabel"
-                            text: view.settings.defaultFolderUnlockMinutes + " min"
+                            text: qsTr("%1 min").arg(view.settings.defaultFolderUnlockMinutes)
                             font.pixelSize: 14
                             font.weight: Font.Medium
                             color: Theme.primary
@@ -127,7 +144,7 @@ Item {
                             value: view.settings.defaultFolderUnlockMinutes
                             from: 1
                             to: 120
-                            accessibleName: "Default folder unlock window"
+                            accessibleName: qsTr("Default folder unlock window")
                             onStepped: delta => view.settings.stepMinutes(delta)
                         }
                     }
@@ -152,7 +169,7 @@ Item {
                             spacing: 2
                             Layout.fillWidth: true
                             Text {
-                                text: "Authentication"
+                                text: qsTr("Authentication")
                                 font.pixelSize: 14
                                 font.weight: Font.DemiBold
                                 color: Theme.primary
@@ -160,8 +177,8 @@ Item {
                             Text {
                                 objectName: "authStatus"
                                 text: view.settings.fingerprintAvailable
-                                      ? view.settings.biometryName + " is available and will be used for every unlock."
-                                      : "No biometrics available — your account password is used as the fallback."
+                                      ? qsTr("%1 is available and will be used for every unlock.").arg(view.settings.biometryName)
+                                      : qsTr("No biometrics available — your account password is used as the fallback.")
                                 font.pixelSize: 11
                                 color: Theme.secondary
                                 wrapMode: Text.WordWrap

@@ -1,10 +1,11 @@
 import QtQuick
-import QtQuick.Controls
+import QtQuick.Templates as T
 import Veilmark
 
 // A switch with a glossy track and a sliding knob. It does not change `isOn` itself: a click
-// reports the wanted value through `toggled`, and the owner's binding moves the knob.
-AbstractButton {
+// reports the wanted value through `toggled`, and the owner's binding moves the knob. A check box
+// underneath, so that assistive technology sees a checkable control and its state.
+T.CheckBox {
     id: toggle
 
     property bool isOn: false
@@ -13,9 +14,13 @@ AbstractButton {
     implicitWidth: 46
     implicitHeight: 27
     focusPolicy: Qt.StrongFocus
-    Accessible.role: Accessible.CheckBox
-    Accessible.checkable: true
-    Accessible.checked: isOn
+    checked: isOn
+    // A click asks; only the owner changes the state.
+    nextCheckState: () => checkState
+    Accessible.focusable: true
+    // Without these Qt would flip `checked` itself, past the owner.
+    Accessible.onPressAction: if (enabled) clicked()
+    Accessible.onToggleAction: if (enabled) clicked()
     onClicked: toggled(!isOn)
     Keys.onReturnPressed: clicked()
     Keys.onEnterPressed: clicked()
@@ -29,14 +34,9 @@ AbstractButton {
 
         Behavior on color { ColorAnimation { duration: 200 } }
 
-        Rectangle {
-            anchors.fill: parent
-            anchors.margins: -3
+        FocusRing {
+            control: toggle
             radius: height / 2
-            color: "transparent"
-            border.width: 2
-            border.color: Theme.accent
-            visible: toggle.visualFocus
         }
     }
 

@@ -17,7 +17,7 @@ RowLayout {
     spacing: 0
 
     Repeater {
-        model: [ { delta: -1, symbol: "minus", help: "Decrease" }, { delta: 1, symbol: "plus", help: "Increase" } ]
+        model: [ { delta: -1, symbol: "minus" }, { delta: 1, symbol: "plus" } ]
         delegate: AbstractButton {
             id: step
 
@@ -32,7 +32,10 @@ RowLayout {
             focusPolicy: Qt.StrongFocus
             autoRepeat: true
             Accessible.role: Accessible.Button
-            Accessible.name: modelData.help + " " + stepper.accessibleName
+            Accessible.name: modelData.delta < 0 ? qsTr("Decrease %1").arg(stepper.accessibleName)
+                                                 : qsTr("Increase %1").arg(stepper.accessibleName)
+            Accessible.focusable: true
+            Accessible.onPressAction: if (enabled) clicked()
             Keys.onReturnPressed: clicked()
             Keys.onEnterPressed: clicked()
             onClicked: stepper.stepped(modelData.delta)
@@ -40,8 +43,13 @@ RowLayout {
             background: Rectangle {
                 radius: 7
                 color: Qt.rgba(Theme.primary.r, Theme.primary.g, Theme.primary.b, step.down ? 0.2 : 0.1)
-                border.width: step.visualFocus ? 2 : 0.5
-                border.color: step.visualFocus ? Theme.accent : Qt.rgba(1, 1, 1, 0.25)
+                border.width: 0.5
+                border.color: Qt.rgba(1, 1, 1, 0.25)
+
+                FocusRing {
+                    control: step
+                    radius: parent.radius + 3
+                }
             }
             contentItem: Symbol {
                 name: step.modelData.symbol

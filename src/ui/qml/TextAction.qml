@@ -12,6 +12,8 @@ AbstractButton {
     focusPolicy: Qt.StrongFocus
     Accessible.role: Accessible.Button
     Accessible.name: text
+    Accessible.focusable: true
+    Accessible.onPressAction: if (enabled) clicked()
     Keys.onReturnPressed: clicked()
     Keys.onEnterPressed: clicked()
 
@@ -27,11 +29,11 @@ AbstractButton {
         verticalAlignment: Text.AlignVCenter
         font.underline: button.hovered
     }
-    background: Rectangle {
-        radius: 4
-        color: "transparent"
-        border.width: 1.5
-        border.color: Theme.accent
-        visible: button.visualFocus
+    background: Item {
+        FocusRing {
+            control: button
+            inset: -1
+            radius: 5
+        }
     }
 }
