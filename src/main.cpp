@@ -5,11 +5,13 @@
 #include "VeilmarkBuild.h"
 #include "ViewContext.h"
 #include "app/AppState.h"
+#include "app/CommandLine.h"
 #include "app/PolicyRelock.h"
 #include "app/Translations.h"
 #include "auth/AttemptBackoff.h"
 #include "auth/PromptAuthenticator.h"
 #include "io/DataDirectory.h"
+#include "platform/linux/BusInstance.h"
 #include "platform/linux/DesktopAppearance.h"
 #include "platform/linux/DesktopEntryIndex.h"
 #include "platform/linux/FileSecretStore.h"
@@ -21,6 +23,7 @@
 #include "platform/linux/SignalHandler.h"
 #include "platform/linux/SingleInstance.h"
 #include "platform/linux/SystemClock.h"
+#include "platform/linux/VeilmarkBus.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XdgAutostart.h"
 #include "platform/unsupported/UnsupportedShieldDisplay.h"
@@ -36,6 +39,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QQuickWindow>
+#include <QTextStream>
 #include <QTimer>
 #include <QtQml/QQmlExtensionPlugin>
 
@@ -241,12 +245,27 @@ int runGuardian(int argc, char* argv[])
                      static_cast<long long>(result.failed.size()));
     });
 }
+
+// A verb (--lock-all, --status, --help, --version) needs no display: it asks the running instance,
+// or works from the stored policy, and ends.
+int runCommandLine(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    Translations::install();
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEILMARK_VERSION));
+    QTextStream out(stdout), err(stderr);
+    BusInstance instance;
+    return CommandLine::run(QCoreApplication::arguments(), instance, out, err, QDir::homePath(),
+                            DataDirectory::path());
+}
 } // namespace
 
 int main(int argc, char* argv[])
 {
     if (argc >= 2 && std::strcmp(argv[1], Guardian::Argument) == 0)
         return runGuardian(argc, argv);
+    if (CommandLine::isVerb(argc, argv))
+        return runCommandLine(argc, argv);
     QElapsedTimer sinceStart;
     sinceStart.start();
     // No core dumps and no ptrace by other processes of the user: typed passwords pass through
@@ -341,6 +360,7 @@ int main(int argc, char* argv[])
     ViewContext viewContext(state, QDir::homePath());
     UiShell shell(viewContext);
     QObject::connect(&instance, &SingleInstance::activationRequested, &shell, &UiShell::showMainWindow);
+    VeilmarkBus busInterface(instance, state);
     // Started at login, Veilmark protects from the tray without opening its window.
     const bool background = QCoreApplication::arguments().contains(QStringLiteral("--background"));
     if (qEnvironmentVariableIntValue("VEILMARK_MEASURE") == 1)

@@ -5,8 +5,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <functional>
-
 using Result = Authenticator::Result;
 
 // The application rows over a real coordinator with fakes: what they show and what their actions do.
@@ -26,84 +24,59 @@ class TestAppListModel : public QObject
         return out;
     }
 
-    // What the rows should be: the store's records (the enabled ones only for the tray).
-    static QStringList expected(ModelRig& rig, bool enabledOnly)
+    // "a=Alpha, b off, c*": app "a" named "Alpha", app "b" named "B" turned off, app "c" unlocked.
+    static void store(ModelRig& rig, const QString& spec)
     {
-        QStringList out;
-        for (const ProtectedApp& app : rig.policy().apps()) {
-            if (!enabledOnly || app.enabled)
-                out << app.bundleID + (app.enabled ? "" : " off") +
-                           (rig.sessions().isAppUnlocked(app.bundleID) ? " unlocked" : "");
+        QList<ProtectedApp> apps;
+        QSet<QString> unlocked;
+        for (QString item : spec.split(", ", Qt::SkipEmptyParts)) {
+            const bool off = item.endsWith(" off");
+            item = item.section(' ', 0, 0);
+            if (item.endsWith('*'))
+                unlocked.insert(item.chopped(1));
+            const QString id = item.section('=', 0, 0).remove('*');
+            apps << testApp(id, item.contains('=') ? item.section('=', 1).remove('*') : id.toUpper(), !off);
         }
-        return out;
-    }
-
-    struct Case
-    {
-        std::function<void(ModelRig&)> change;
-        QStringList all, enabled;
-    };
-
-    static QList<ProtectedApp> start()
-    {
-        return {testApp("a", "A"), testApp("b", "B", false), testApp("c", "C")};
-    }
-
-    // From start(): a change, and the signals of all rows and of the enabled ones.
-    static const QMap<QString, Case>& cases()
-    {
-        static const QMap<QString, Case> table = {
-            {"unlock",
-             {[](ModelRig& r) { r.sessions().insertUnlockedApp("c"); }, {"change 2-2"}, {"change 1-1"}}},
-            {"rename",
-             {[](ModelRig& r) { r.policy().updateApp(testApp("a", "Alpha")); },
-              {"change 0-0"},
-              {"change 0-0"}}},
-            {"add",
-             {[](ModelRig& r) { r.policy().addApp(testApp("d", "D")); }, {"insert 3-3"}, {"insert 2-2"}}},
-            {"remove", {[](ModelRig& r) { r.policy().removeApp(testApp("b", "B")); }, {"remove 1-1"}, {}}},
-            {"enable",
-             {[](ModelRig& r) { r.policy().updateApp(testApp("b", "B")); }, {"change 1-1"}, {"insert 1-1"}}},
-            {"replace",
-             {[](ModelRig& r) {
-                  r.policy().setApps({testApp("b", "B", false), testApp("d", "D")});
-              },
-              {"remove 2-2", "remove 0-0", "insert 1-1"},
-              {"remove 0-1", "insert 0-0"}}},
-            {"reorder",
-             {[](ModelRig& r) {
-                  r.policy().setApps({start()[2], start()[1], start()[0]});
-              },
-              {"reset"},
-              {"reset"}}},
-            {"same again", {[](ModelRig& r) { r.policy().setApps(start()); }, {}, {}}},
-        };
-        return table;
+        rig.policy().setApps(apps);
+        rig.sessions().setUnlockedApps(unlocked);
     }
 
 private slots:
     void rowsFollowTheStoreRowByRow_data()
     {
-        QTest::addColumn<QString>("name");
-        for (const QString& name : cases().keys())
-            QTest::newRow(qPrintable(name)) << name;
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QStringList>("all");
+        QTest::addColumn<QStringList>("enabled");
+        using L = QStringList;
+        QTest::newRow("unlock") << "a, b off, c*" << L{"change 2-2"} << L{"change 1-1"};
+        QTest::newRow("rename") << "a=Alpha, b off, c" << L{"change 0-0"} << L{"change 0-0"};
+        QTest::newRow("add") << "a, b off, c, d" << L{"insert 3-3"} << L{"insert 2-2"};
+        QTest::newRow("remove") << "a, c" << L{"remove 1-1"} << L{};
+        QTest::newRow("enable") << "a, b, c" << L{"change 1-1"} << L{"insert 1-1"};
+        QTest::newRow("replace") << "b off, d" << L{"remove 2-2", "remove 0-0", "insert 1-1"}
+                                 << L{"remove 0-1", "insert 0-0"};
+        QTest::newRow("reorder") << "c, b off, a" << L{"reset"} << L{"reset"};
+        QTest::newRow("same again") << "a, b off, c" << L{} << L{};
     }
 
-    // Both lists follow the store and the sessions row by row: a change to one record reaches its
-    // own row only, and only a new order replaces them all. The tray's list shows enabled records.
+    // Both lists follow the store and the sessions row by row, starting from "a, b off, c": a
+    // change to one record reaches its own row only, and only a new order replaces them all. The
+    // tray's list shows the enabled records.
     void rowsFollowTheStoreRowByRow()
     {
-        QFETCH(QString, name);
-        const Case& c = cases()[name];
+        QFETCH(QString, stored);
+        QFETCH(QStringList, all);
+        QFETCH(QStringList, enabled);
         ModelRig rig;
-        rig.policy().setApps(start());
-        AppListModel all(*rig.state, false), enabled(*rig.state, true);
-        ModelSignals allSignals(&all), enabledSignals(&enabled);
-        c.change(rig);
-        QCOMPARE(allSignals.take(), c.all);
-        QCOMPARE(enabledSignals.take(), c.enabled);
-        QCOMPARE(rows(all), expected(rig, false));
-        QCOMPARE(rows(enabled), expected(rig, true));
+        store(rig, "a, b off, c");
+        AppListModel allModel(*rig.state, false), enabledModel(*rig.state, true);
+        ModelSignals allSignals(&allModel), enabledSignals(&enabledModel);
+        store(rig, stored);
+        QCOMPARE(allSignals.take(), all);
+        QCOMPARE(enabledSignals.take(), enabled);
+        // Row by row, they end where lists made afresh start.
+        QCOMPARE(rows(allModel), rows(AppListModel(*rig.state, false)));
+        QCOMPARE(rows(enabledModel), rows(AppListModel(*rig.state, true)));
     }
 
     // Locked counts only enabled records that are not unlocked, and changes are announced.

@@ -7,6 +7,7 @@
 #include "store/PolicyStore.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtQml/QQmlExtensionPlugin>
@@ -77,64 +78,60 @@ private slots:
         QCOMPARE(shell.mainWindow()->rootObject()->property("selection").toString(), "apps");
     }
 
-    // Tab rings the control it reaches, in either palette (a click focuses without a ring), and
-    // Space or Return acts on it.
-    void keyboardFocusIsSeenAndActs_data()
+    // Tab walks every row of a long list in order, brings each into sight and rings the focused
+    // control in either palette (a click focuses without a ring); Space or Return acts on it. An
+    // app without protection has no Unlock: its switch comes first.
+    void keyboardWalksTheRows_data()
     {
+        QTest::addColumn<QString>("screen");
         QTest::addColumn<QString>("appearance");
         QTest::addColumn<int>("key");
-        QTest::newRow("light, Space") << "light" << int(Qt::Key_Space);
-        QTest::newRow("dark, Return") << "dark" << int(Qt::Key_Return);
+        QTest::newRow("apps, light, Space") << "apps"
+                                            << "light" << int(Qt::Key_Space);
+        QTest::newRow("apps, dark, Return") << "apps"
+                                            << "dark" << int(Qt::Key_Return);
+        QTest::newRow("folders, dark") << "folders"
+                                       << "dark" << 0;
     }
-    void keyboardFocusIsSeenAndActs()
+    void keyboardWalksTheRows()
     {
+        QFETCH(QString, screen);
         QFETCH(QString, appearance);
         QFETCH(int, key);
         ViewRig rig;
         rig.context->settings()->setAppearance(appearance);
-        rig.state->policy()->setApps({testApp("gedit", "Text Editor", false)});
+        QList<ProtectedApp> apps;
+        QList<ProtectedFolder> folders;
+        for (int i = 0; i < 40; ++i) {
+            const QString name = QString("row%1").arg(i, 2, 10, QChar('0'));
+            apps << testApp(name, name, i % 2 == 0);
+            QVERIFY(QDir(rig.home.path()).mkdir(name));
+            folders << testFolder(rig.home.path() + "/" + name, false);
+        }
+        rig.state->policy()->setApps(apps);
+        rig.state->policy()->setFolders(folders);
         MainWindow window(*rig.context);
         window.show();
         window.requestActivate();
         QTRY_COMPARE(QGuiApplication::focusWindow(), &window);
         QQuickItem* root = window.contentItem();
-        QQuickItem* toggle = one(root, "protection");
-        QStringList reached;
-        while (window.activeFocusItem() != toggle && reached.size() < 20) {
-            QTest::keyClick(&window, Qt::Key_Tab);
-            reached << window.activeFocusItem()->objectName();
-            QVERIFY2(one(window.activeFocusItem(), "focusRing"), qPrintable(reached.join(',')));
-        }
-        QTest::keyClick(&window, Qt::Key(key));
-        QTRY_VERIFY(isOn(root, "protection"));
-        click(one(root, "sidebar-folders"));
-        QCOMPARE(window.activeFocusItem(), one(root, "sidebar-folders"));
+        click(one(root, "sidebar-" + screen));
+        QCOMPARE(window.activeFocusItem(), one(root, "sidebar-" + screen));
         QVERIFY(!one(window.activeFocusItem(), "focusRing"));
-    }
-
-    // Tab walks the rows of a long list in order, and each row it reaches is scrolled into sight.
-    void tabBringsEachRowIntoSight()
-    {
-        ViewRig rig;
-        QList<ProtectedApp> apps;
-        for (int i = 0; i < 40; ++i)
-            apps << testApp(QString("app%1").arg(i, 2, 10, QChar('0')), QString("App %1").arg(i));
-        rig.state->policy()->setApps(apps);
-        MainWindow window(*rig.context);
-        window.show();
-        window.requestActivate();
-        QTRY_COMPARE(QGuiApplication::focusWindow(), &window);
-        QQuickItem* list = one(window.contentItem(), "appList");
+        QQuickItem* list = one(root, screen == "apps" ? "appList" : "folderList");
+        QVERIFY(list);
+        const QString prefix = screen == "apps" ? "app-row" : "folder-row";
         int reached = -1;
         for (int i = 0; i < 200 && reached < 39; ++i) {
             QTest::keyClick(&window, Qt::Key_Tab);
             QQuickItem* focus = window.activeFocusItem();
+            QVERIFY2(one(focus, "focusRing"), qPrintable(focus->objectName()));
             QQuickItem* row = focus;
-            while (row && !row->objectName().startsWith("app-"))
+            while (row && !row->objectName().startsWith(prefix))
                 row = row->parentItem();
             if (!row)
                 continue;
-            const int index = row->objectName().mid(7).toInt();
+            const int index = row->objectName().mid(prefix.size()).toInt();
             QVERIFY2(index == reached || index == reached + 1,
                      qPrintable(QString("%1 after %2").arg(index).arg(reached)));
             reached = index;
@@ -145,6 +142,11 @@ private slots:
             QTRY_VERIFY2(shown(), qPrintable(row->objectName()));
         }
         QCOMPARE(reached, 39);
+        if (key) {
+            QCOMPARE(window.activeFocusItem()->objectName(), "protection");
+            QTest::keyClick(&window, Qt::Key(key));
+            QTRY_VERIFY(isOn(one(root, "app-row39"), "protection"));
+        }
     }
 
     void trayIconIsTheShieldSymbol()

@@ -279,15 +279,12 @@ private slots:
         policy.addApp({"work", "Work", "/apps/work.desktop", true, true});
         policy.addApp({"fire", "Fire", "/apps/fire.desktop", true, true});
         policy.addFolder({QUuid::createUuid(), "/home/u/Work", "Work", true, true, 10});
-        policy.addFolder({QUuid::createUuid(), "/home/u/Taxes", "Taxes", true, true, 10});
         PresencePromptWindow window;
         window.setSubjects(&policy, &installed);
         const QList<std::tuple<QString, QString, bool>> cases = {
-            {"unlock the folder “Taxes”", "folder.fill", false},
             {"unlock the folder “Work”", "folder.fill", false},
             {"remove protection from Work", "app.fill", false},
             {"unlock Firefox", "app.fill", true},
-            {"turn off protection for Firefox", "app.fill", true},
             {"clear the activity log", "lock.shield.fill", false},
         };
         for (const auto& [reason, symbol, hasIcon] : cases) {

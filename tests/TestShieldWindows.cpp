@@ -157,6 +157,8 @@ private slots:
             QTRY_VERIFY(field(host)->hasActiveFocus());
             if (screen == 1)
                 QVERIFY(host->grabWindow().save("screenshots/shield-prompt.png"));
+            // Taking the keyboard back (an application brought forward behind) keeps it there.
+            shield.activateWindows();
             QProcess::execute("xdotool", {"type", "--delay", "30", "pw"});
             QProcess::execute("xdotool", {"key", "Return"});
             QTRY_COMPARE(submitted.count(), 3 - 2 * screen);

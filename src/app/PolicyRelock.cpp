@@ -17,7 +17,7 @@ QString joined(const QStringList& names)
 } // namespace
 
 PolicyRelock::Result PolicyRelock::run(EventLog& log, const QString& homePath, const QString& dataDirectory,
-                                       const QString& cause)
+                                       const QString& cause, Origin origin)
 {
     Result result;
     const DocumentFile::ReadResult file =
@@ -61,10 +61,14 @@ PolicyRelock::Result PolicyRelock::run(EventLog& log, const QString& homePath, c
         }
     }
 
-    log.record(LogEventKind::systemRelock, tr("Relocked by the guardian"),
+    const bool guardian = origin == Origin::guardian;
+    log.record(LogEventKind::systemRelock,
+               guardian ? tr("Relocked by the guardian") : tr("Locked from the command line"),
                result.relocked.isEmpty() ? tr("%1 — nothing was open").arg(cause)
                                          : tr("%1 — relocked %2").arg(cause, joined(result.relocked)));
     if (!result.failed.isEmpty())
-        log.record(LogEventKind::error, tr("Guardian relock failed"), joined(result.failed));
+        log.record(LogEventKind::error,
+                   guardian ? tr("Guardian relock failed") : tr("Lock from the command line failed"),
+                   joined(result.failed));
     return result;
 }

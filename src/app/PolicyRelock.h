@@ -25,8 +25,15 @@ public:
         QStringList failed;
     };
 
+    // Who asks: the guardian after an unclean end, or `veilmark --lock-all` with no Veilmark running.
+    enum class Origin
+    {
+        guardian,
+        commandLine,
+    };
+
     // Relocks and records one event in `log` saying why (`cause`) and what was relocked, and one
     // error event when anything could not be.
     static Result run(EventLog& log, const QString& homePath, const QString& dataDirectory,
-                      const QString& cause);
+                      const QString& cause, Origin origin = Origin::guardian);
 };

@@ -95,3 +95,16 @@ FolderStatus FolderLocations::lock(ProtectedFolder& folder, QString* resolvedPat
         *resolvedPath = directory.resolvedPath();
     return FolderStatus{FolderStatus::State::locked, {}};
 }
+
+FolderStatus FolderLocations::probe(ProtectedFolder folder) const
+{
+    const DirectoryHandle directory = DirectoryHandle::open(folder.path);
+    if (const std::optional<FolderStatus> other = mismatch(directory, folder))
+        return *other;
+    if (!AccessControlLock::isAccessible(directory))
+        return FolderStatus{FolderStatus::State::locked, {}};
+    if (folder.enabled && folder.isLocked)
+        return failed(FolderStatus::State::lockFailed,
+                      QCoreApplication::translate("FolderProtectionEngine", "it can be opened"));
+    return FolderStatus{FolderStatus::State::unlocked, {}};
+}

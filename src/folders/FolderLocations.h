@@ -29,6 +29,9 @@ public:
     // Opens the folder's path and, when the directory there is the folder's, locks it: the status is
     // locked, or says why not. Once locked, `resolvedPath` (if given) is where the directory really is.
     FolderStatus lock(ProtectedFolder& folder, QString* resolvedPath = nullptr) const;
+    // What the folder is on disk now, without changing anything: locked only when it cannot be
+    // opened; one that should be locked and can be opened is a failed lock.
+    FolderStatus probe(ProtectedFolder folder) const;
 
 private:
     QSet<QString> m_resolvedForbidden;

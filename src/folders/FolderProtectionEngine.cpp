@@ -363,14 +363,7 @@ FolderStatus FolderProtectionEngine::unlockDirectory(ProtectedFolder& folder)
 
 FolderStatus FolderProtectionEngine::probe(ProtectedFolder folder) const
 {
-    const DirectoryHandle directory = DirectoryHandle::open(folder.path);
-    if (const std::optional<FolderStatus> other = m_locations.mismatch(directory, folder))
-        return *other;
-    if (!AccessControlLock::isAccessible(directory))
-        return FolderStatus{FolderStatus::State::locked, {}};
-    if (folder.enabled && folder.isLocked)
-        return failed(FolderStatus::State::lockFailed, tr("it can be opened"));
-    return FolderStatus{FolderStatus::State::unlocked, {}};
+    return m_locations.probe(folder);
 }
 
 void FolderProtectionEngine::warnAboutProcessesInside()

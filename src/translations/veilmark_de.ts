@@ -52,6 +52,29 @@
     </message>
 </context>
 <context>
+    <name>ActivityView</name>
+    <message>
+        <source>Activity</source>
+        <translation>Aktivität</translation>
+    </message>
+    <message>
+        <source>Every lock, unlock and failed attempt — stored locally only</source>
+        <translation>Jedes Sperren, Entsperren und jeder Fehlversuch — nur lokal gespeichert</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Leeren</translation>
+    </message>
+    <message>
+        <source>Nothing yet</source>
+        <translation>Noch nichts</translation>
+    </message>
+    <message>
+        <source>Lock and unlock events will appear here.</source>
+        <translation>Sperr- und Entsperrereignisse werden hier angezeigt.</translation>
+    </message>
+</context>
+<context>
     <name>AppChooser</name>
     <message>
         <source>Choose an application to protect</source>
@@ -356,6 +379,97 @@
     </message>
 </context>
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>veilmark --lock-all while Veilmark was not running</source>
+        <translation>veilmark --lock-all, während Veilmark nicht lief</translation>
+    </message>
+    <message>
+        <source>could not lock %1</source>
+        <translation>%1 konnte nicht gesperrt werden</translation>
+    </message>
+    <message>
+        <source>Everything protected was already locked.</source>
+        <translation>Alles Geschützte war bereits gesperrt.</translation>
+    </message>
+    <message>
+        <source>Locked %1.</source>
+        <translation>Gesperrt: %1.</translation>
+    </message>
+    <message>
+        <source>the running Veilmark did not answer (%1); locking from the stored policy</source>
+        <translation>das laufende Veilmark hat nicht geantwortet (%1); es wird anhand der gespeicherten Richtlinie gesperrt</translation>
+    </message>
+    <message>
+        <source>asked Veilmark to lock everything, but it did not say what is locked</source>
+        <translation>Veilmark wurde gebeten, alles zu sperren, hat aber nicht gemeldet, was gesperrt ist</translation>
+    </message>
+    <message>
+        <source>Everything protected is locked.</source>
+        <translation>Alles Geschützte ist gesperrt.</translation>
+    </message>
+    <message>
+        <source>the running Veilmark answered with an unreadable status</source>
+        <translation>das laufende Veilmark hat mit einem unlesbaren Status geantwortet</translation>
+    </message>
+    <message>
+        <source>the running Veilmark did not answer (%1); showing the stored policy</source>
+        <translation>das laufende Veilmark hat nicht geantwortet (%1); die gespeicherte Richtlinie wird angezeigt</translation>
+    </message>
+    <message>
+        <source>Keeps chosen apps and folders locked until you prove it&apos;s you.
+
+Exit status:
+  0  done
+  1  something protected could not be locked, or the stored policy could not be read
+  2  wrong usage
+  3  a running Veilmark did not answer (--lock-all then locks from the stored policy)</source>
+        <translation>Hält ausgewählte Apps und Ordner gesperrt, bis Sie Ihre Identität bestätigt haben.
+
+Exit-Status:
+  0  erledigt
+  1  etwas Geschütztes konnte nicht gesperrt oder die gespeicherte Richtlinie nicht gelesen werden
+  2  falscher Aufruf
+  3  ein laufendes Veilmark hat nicht geantwortet (--lock-all sperrt dann anhand der gespeicherten Richtlinie)</translation>
+    </message>
+    <message>
+        <source>Lock every protected app and folder now. With Veilmark not running, lock every protected folder from the stored policy.</source>
+        <translation>Jetzt alle geschützten Apps und Ordner sperren. Läuft Veilmark nicht, werden alle geschützten Ordner anhand der gespeicherten Richtlinie gesperrt.</translation>
+    </message>
+    <message>
+        <source>Show every protected app and folder with its state and the end of its unlock session.</source>
+        <translation>Alle geschützten Apps und Ordner mit ihrem Zustand und dem Ende ihrer Entsperrsitzung anzeigen.</translation>
+    </message>
+    <message>
+        <source>With --status: print JSON for scripts instead of a table.</source>
+        <translation>Mit --status: JSON für Skripte statt einer Tabelle ausgeben.</translation>
+    </message>
+    <message>
+        <source>Start in the tray without opening the window.</source>
+        <translation>Im Infobereich starten, ohne das Fenster zu öffnen.</translation>
+    </message>
+    <message>
+        <source>%1 See veilmark --help.</source>
+        <translation>%1 Siehe veilmark --help.</translation>
+    </message>
+    <message>
+        <source>--json goes with --status; see veilmark --help</source>
+        <translation>--json gehört zu --status; siehe veilmark --help</translation>
+    </message>
+    <message>
+        <source>unexpected argument %1; see veilmark --help</source>
+        <translation>unerwartetes Argument %1; siehe veilmark --help</translation>
+    </message>
+    <message>
+        <source>give one of --lock-all, --status and --background; see veilmark --help</source>
+        <translation>geben Sie genau eine der Optionen --lock-all, --status und --background an; siehe veilmark --help</translation>
+    </message>
+    <message>
+        <source>--background takes no other option; see veilmark --help</source>
+        <translation>--background verträgt keine weitere Option; siehe veilmark --help</translation>
+    </message>
+</context>
+<context>
     <name>DocumentFile</name>
     <message>
         <source>it is a symbolic link</source>
@@ -576,6 +690,29 @@
     <message>
         <source>Lock failed</source>
         <translation>Sperren fehlgeschlagen</translation>
+    </message>
+</context>
+<context>
+    <name>FoldersView</name>
+    <message>
+        <source>Protected Folders</source>
+        <translation>Geschützte Ordner</translation>
+    </message>
+    <message>
+        <source>Locked folders stay put but can&apos;t be opened until you unlock them</source>
+        <translation>Gesperrte Ordner bleiben, wo sie sind, lassen sich aber erst öffnen, wenn Sie sie entsperren</translation>
+    </message>
+    <message>
+        <source>Add Folder</source>
+        <translation>Ordner hinzufügen</translation>
+    </message>
+    <message>
+        <source>No protected folders yet</source>
+        <translation>Noch keine geschützten Ordner</translation>
+    </message>
+    <message>
+        <source>Add a folder and it stays exactly where it is — locked and unopenable, shown with a no-access badge, until you unlock it with your fingerprint or password. Your files are never moved.</source>
+        <translation>Fügen Sie einen Ordner hinzu: Er bleibt genau, wo er ist — gesperrt, nicht zu öffnen und mit einem Kein-Zugriff-Symbol gekennzeichnet, bis Sie ihn mit Ihrem Fingerabdruck oder Passwort entsperren. Ihre Dateien werden nie verschoben.</translation>
     </message>
 </context>
 <context>
@@ -806,6 +943,14 @@
     <message>
         <source>Guardian relock failed</source>
         <translation>Erneutes Sperren durch den Wächter fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Locked from the command line</source>
+        <translation>Über die Befehlszeile gesperrt</translation>
+    </message>
+    <message>
+        <source>Lock from the command line failed</source>
+        <translation>Sperren über die Befehlszeile fehlgeschlagen</translation>
     </message>
 </context>
 <context>
@@ -1095,6 +1240,69 @@
     </message>
 </context>
 <context>
+    <name>StatusReport</name>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Not watched — this session cannot hide applications</source>
+        <translation>Nicht überwacht — diese Sitzung kann keine Anwendungen verbergen</translation>
+    </message>
+    <message>
+        <source>Unlocked</source>
+        <translation>Entsperrt</translation>
+    </message>
+    <message>
+        <source>Locked</source>
+        <translation>Gesperrt</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>%1 kann nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>Not watched — Veilmark is not running</source>
+        <translation>Nicht überwacht — Veilmark läuft nicht</translation>
+    </message>
+    <message>
+        <source>KIND</source>
+        <translation>ART</translation>
+    </message>
+    <message>
+        <source>NAME</source>
+        <translation>NAME</translation>
+    </message>
+    <message>
+        <source>STATE</source>
+        <translation>ZUSTAND</translation>
+    </message>
+    <message>
+        <source>SESSION ENDS</source>
+        <translation>SITZUNGSENDE</translation>
+    </message>
+    <message>
+        <source>PATH</source>
+        <translation>PFAD</translation>
+    </message>
+    <message>
+        <source>app</source>
+        <translation>App</translation>
+    </message>
+    <message>
+        <source>folder</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>Veilmark is not running: folders probed on disk, from the stored policy.</source>
+        <translation>Veilmark läuft nicht: Ordner auf der Festplatte geprüft, anhand der gespeicherten Richtlinie.</translation>
+    </message>
+    <message>
+        <source>Nothing is protected.</source>
+        <translation>Nichts ist geschützt.</translation>
+    </message>
+</context>
+<context>
     <name>Stepper</name>
     <message>
         <source>Decrease %1</source>
@@ -1103,6 +1311,13 @@
     <message>
         <source>Increase %1</source>
         <translation>%1 erhöhen</translation>
+    </message>
+</context>
+<context>
+    <name>VeilmarkBus</name>
+    <message>
+        <source>Command-line lock-all</source>
+        <translation>Alles über die Befehlszeile gesperrt</translation>
     </message>
 </context>
 <context>

@@ -52,6 +52,29 @@
     </message>
 </context>
 <context>
+    <name>ActivityView</name>
+    <message>
+        <source>Activity</source>
+        <translation>Activité</translation>
+    </message>
+    <message>
+        <source>Every lock, unlock and failed attempt — stored locally only</source>
+        <translation>Chaque verrouillage, déverrouillage et tentative échouée — stockés uniquement sur cet appareil</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Vider</translation>
+    </message>
+    <message>
+        <source>Nothing yet</source>
+        <translation>Rien pour l’instant</translation>
+    </message>
+    <message>
+        <source>Lock and unlock events will appear here.</source>
+        <translation>Les verrouillages et déverrouillages apparaîtront ici.</translation>
+    </message>
+</context>
+<context>
     <name>AppChooser</name>
     <message>
         <source>Choose an application to protect</source>
@@ -356,6 +379,97 @@
     </message>
 </context>
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>veilmark --lock-all while Veilmark was not running</source>
+        <translation>veilmark --lock-all alors que Veilmark ne tournait pas</translation>
+    </message>
+    <message>
+        <source>could not lock %1</source>
+        <translation>impossible de verrouiller&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>Everything protected was already locked.</source>
+        <translation>Tout ce qui est protégé était déjà verrouillé.</translation>
+    </message>
+    <message>
+        <source>Locked %1.</source>
+        <translation>Verrouillé&#xa0;: %1.</translation>
+    </message>
+    <message>
+        <source>the running Veilmark did not answer (%1); locking from the stored policy</source>
+        <translation>le Veilmark en cours n’a pas répondu (%1) — verrouillage d’après la configuration enregistrée</translation>
+    </message>
+    <message>
+        <source>asked Veilmark to lock everything, but it did not say what is locked</source>
+        <translation>Veilmark a reçu la demande de tout verrouiller, mais n’a pas indiqué ce qui est verrouillé</translation>
+    </message>
+    <message>
+        <source>Everything protected is locked.</source>
+        <translation>Tout ce qui est protégé est verrouillé.</translation>
+    </message>
+    <message>
+        <source>the running Veilmark answered with an unreadable status</source>
+        <translation>le Veilmark en cours a répondu par un état illisible</translation>
+    </message>
+    <message>
+        <source>the running Veilmark did not answer (%1); showing the stored policy</source>
+        <translation>le Veilmark en cours n’a pas répondu (%1) — affichage de la configuration enregistrée</translation>
+    </message>
+    <message>
+        <source>Keeps chosen apps and folders locked until you prove it&apos;s you.
+
+Exit status:
+  0  done
+  1  something protected could not be locked, or the stored policy could not be read
+  2  wrong usage
+  3  a running Veilmark did not answer (--lock-all then locks from the stored policy)</source>
+        <translation>Garde les apps et dossiers choisis verrouillés jusqu’à ce que vous prouviez votre identité.
+
+Code de sortie&#xa0;:
+  0  terminé
+  1  un élément protégé n’a pas pu être verrouillé, ou la configuration enregistrée n’a pas pu être lue
+  2  mauvaise utilisation
+  3  un Veilmark en cours n’a pas répondu (--lock-all verrouille alors d’après la configuration enregistrée)</translation>
+    </message>
+    <message>
+        <source>Lock every protected app and folder now. With Veilmark not running, lock every protected folder from the stored policy.</source>
+        <translation>Verrouiller maintenant toutes les apps et tous les dossiers protégés. Si Veilmark ne tourne pas, verrouiller tous les dossiers protégés d’après la configuration enregistrée.</translation>
+    </message>
+    <message>
+        <source>Show every protected app and folder with its state and the end of its unlock session.</source>
+        <translation>Afficher chaque app et dossier protégé avec son état et la fin de sa session de déverrouillage.</translation>
+    </message>
+    <message>
+        <source>With --status: print JSON for scripts instead of a table.</source>
+        <translation>Avec --status&#xa0;: afficher du JSON pour les scripts au lieu d’un tableau.</translation>
+    </message>
+    <message>
+        <source>Start in the tray without opening the window.</source>
+        <translation>Démarrer dans la zone de notification sans ouvrir la fenêtre.</translation>
+    </message>
+    <message>
+        <source>%1 See veilmark --help.</source>
+        <translation>%1 Voir veilmark --help.</translation>
+    </message>
+    <message>
+        <source>--json goes with --status; see veilmark --help</source>
+        <translation>--json s’utilise avec --status — voir veilmark --help</translation>
+    </message>
+    <message>
+        <source>unexpected argument %1; see veilmark --help</source>
+        <translation>argument inattendu %1 — voir veilmark --help</translation>
+    </message>
+    <message>
+        <source>give one of --lock-all, --status and --background; see veilmark --help</source>
+        <translation>indiquez une seule option parmi --lock-all, --status et --background — voir veilmark --help</translation>
+    </message>
+    <message>
+        <source>--background takes no other option; see veilmark --help</source>
+        <translation>--background n’accepte aucune autre option — voir veilmark --help</translation>
+    </message>
+</context>
+<context>
     <name>DocumentFile</name>
     <message>
         <source>it is a symbolic link</source>
@@ -576,6 +690,29 @@
     <message>
         <source>Lock failed</source>
         <translation>Échec du verrouillage</translation>
+    </message>
+</context>
+<context>
+    <name>FoldersView</name>
+    <message>
+        <source>Protected Folders</source>
+        <translation>Dossiers protégés</translation>
+    </message>
+    <message>
+        <source>Locked folders stay put but can&apos;t be opened until you unlock them</source>
+        <translation>Les dossiers verrouillés restent en place mais ne s’ouvrent qu’après déverrouillage</translation>
+    </message>
+    <message>
+        <source>Add Folder</source>
+        <translation>Ajouter un dossier</translation>
+    </message>
+    <message>
+        <source>No protected folders yet</source>
+        <translation>Aucun dossier protégé pour l’instant</translation>
+    </message>
+    <message>
+        <source>Add a folder and it stays exactly where it is — locked and unopenable, shown with a no-access badge, until you unlock it with your fingerprint or password. Your files are never moved.</source>
+        <translation>Ajoutez un dossier&#xa0;: il reste exactement à sa place — verrouillé, impossible à ouvrir et marqué d’un badge d’accès interdit, jusqu’à ce que vous le déverrouilliez avec votre empreinte digitale ou votre mot de passe. Vos fichiers ne sont jamais déplacés.</translation>
     </message>
 </context>
 <context>
@@ -806,6 +943,14 @@
     <message>
         <source>Guardian relock failed</source>
         <translation>Échec du reverrouillage par le gardien</translation>
+    </message>
+    <message>
+        <source>Locked from the command line</source>
+        <translation>Verrouillé depuis la ligne de commande</translation>
+    </message>
+    <message>
+        <source>Lock from the command line failed</source>
+        <translation>Échec du verrouillage depuis la ligne de commande</translation>
     </message>
 </context>
 <context>
@@ -1095,6 +1240,69 @@
     </message>
 </context>
 <context>
+    <name>StatusReport</name>
+    <message>
+        <source>Off</source>
+        <translation>Désactivé</translation>
+    </message>
+    <message>
+        <source>Not watched — this session cannot hide applications</source>
+        <translation>Non surveillé — cette session ne peut pas masquer les applications</translation>
+    </message>
+    <message>
+        <source>Unlocked</source>
+        <translation>Déverrouillé</translation>
+    </message>
+    <message>
+        <source>Locked</source>
+        <translation>Verrouillé</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>impossible de lire %1&#xa0;: %2</translation>
+    </message>
+    <message>
+        <source>Not watched — Veilmark is not running</source>
+        <translation>Non surveillé — Veilmark ne tourne pas</translation>
+    </message>
+    <message>
+        <source>KIND</source>
+        <translation>TYPE</translation>
+    </message>
+    <message>
+        <source>NAME</source>
+        <translation>NOM</translation>
+    </message>
+    <message>
+        <source>STATE</source>
+        <translation>ÉTAT</translation>
+    </message>
+    <message>
+        <source>SESSION ENDS</source>
+        <translation>FIN DE SESSION</translation>
+    </message>
+    <message>
+        <source>PATH</source>
+        <translation>CHEMIN</translation>
+    </message>
+    <message>
+        <source>app</source>
+        <translation>app</translation>
+    </message>
+    <message>
+        <source>folder</source>
+        <translation>dossier</translation>
+    </message>
+    <message>
+        <source>Veilmark is not running: folders probed on disk, from the stored policy.</source>
+        <translation>Veilmark ne tourne pas&#xa0;: dossiers vérifiés sur le disque, d’après la configuration enregistrée.</translation>
+    </message>
+    <message>
+        <source>Nothing is protected.</source>
+        <translation>Rien n’est protégé.</translation>
+    </message>
+</context>
+<context>
     <name>Stepper</name>
     <message>
         <source>Decrease %1</source>
@@ -1103,6 +1311,13 @@
     <message>
         <source>Increase %1</source>
         <translation>Augmenter %1</translation>
+    </message>
+</context>
+<context>
+    <name>VeilmarkBus</name>
+    <message>
+        <source>Command-line lock-all</source>
+        <translation>Tout verrouillé depuis la ligne de commande</translation>
     </message>
 </context>
 <context>

@@ -108,6 +108,8 @@ void ShieldWindows::retire(std::unique_ptr<ShieldWindow> owned)
             [window](const QPointer<ShieldWindow>& retired) { return !retired || retired.data() == window; });
         if (!m_retired.isEmpty())
             return;
+        // The script heap of the views that went, then what the allocator kept of them.
+        m_engine->collectGarbage();
         QPixmapCache::clear();
 #if defined(__GLIBC__)
         malloc_trim(0);

@@ -16,10 +16,11 @@ class ScreenGrabber;
 class ShieldWindow;
 
 // The shield on every screen. Its windows exist only while it is up: putting it up builds one per
-// screen, taking it down destroys them with their QML, images and textures, so a Veilmark waiting
-// in the tray holds nothing of them. While the shield is up, a screen plugged in gets its own window
-// at once, and the keyboard stays with the shield (with the window holding the prompt, when one
-// does) whoever else the window manager gives the focus to.
+// screen, taking it down destroys them with their items, images and textures, so a Veilmark waiting
+// in the tray holds none of them. Only the QML engine stays, with the compiled views: about half a
+// MiB, where making it anew would add some 10 ms to every shield. While the shield is up, a screen
+// plugged in gets its own window at once, and the keyboard stays with the shield (with the window
+// holding the prompt, when one does) whoever else the window manager gives the focus to.
 class ShieldWindows : public ShieldDisplay
 {
 public:

@@ -5,12 +5,6 @@
 #include <QDBusError>
 #include <QDBusMessage>
 
-namespace {
-// The object path of the application ID, as D-Bus convention has it: /org/example/App.
-const QString ObjectPath =
-    QLatin1Char('/') + SingleInstance::ServiceName.split(QLatin1Char('.')).join(QLatin1Char('/'));
-} // namespace
-
 SingleInstance::SingleInstance(QObject* parent)
     : QObject(parent)
 {}
@@ -23,7 +17,8 @@ SingleInstance::Claim SingleInstance::claim()
             tr("no session bus (%1); a second launch cannot find this one").arg(bus.lastError().message());
         return Claim::runWithout;
     }
-    bus.registerObject(ObjectPath, this, QDBusConnection::ExportScriptableSlots);
+    bus.registerObject(ObjectPath, this,
+                       QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAdaptors);
     const auto reply =
         bus.interface()->registerService(ServiceName, QDBusConnectionInterface::DontQueueService,
                                          QDBusConnectionInterface::DontAllowReplacement);

@@ -14,6 +14,10 @@ class SingleInstance : public QObject
 
 public:
     static inline const QString ServiceName = QStringLiteral(VEILMARK_APP_ID);
+    // The object path of the application ID, as D-Bus convention has it: /org/example/App. Adaptors
+    // made on this object (VeilmarkBus) are exported with it, whenever they are made.
+    static inline const QString ObjectPath =
+        QLatin1Char('/') + ServiceName.split(QLatin1Char('.')).join(QLatin1Char('/'));
 
     explicit SingleInstance(QObject* parent = nullptr);
 

@@ -13,8 +13,6 @@ Item {
     readonly property SettingsModel settings: context.settings
 
     Component.onCompleted: settings.refresh()
-    // Tab may reach a control below the fold.
-    Window.onActiveFocusItemChanged: if (Window.activeFocusItem) scroller.reveal(Window.activeFocusItem)
 
     ColumnLayout {
         anchors.fill: parent
@@ -29,21 +27,6 @@ Item {
 
         ScrollView {
             id: scroller
-
-            // Scrolls `item`, when it lies in this list, fully into sight.
-            function reveal(item) {
-                const flick = contentItem
-                let inside = item
-                while (inside && inside !== flick.contentItem)
-                    inside = inside.parent
-                if (!inside)
-                    return
-                const area = item.mapToItem(flick.contentItem, 0, -8, item.width, item.height + 16)
-                if (area.y < flick.contentY)
-                    flick.contentY = Math.max(0, area.y)
-                else if (area.y + area.height > flick.contentY + flick.height)
-                    flick.contentY = Math.min(flick.contentHeight - flick.height, area.y + area.height - flick.height)
-            }
 
             Layout.fillWidth: true
             Layout.fillHeight: true

@@ -178,6 +178,7 @@ Item {
                     implicitWidth: 24
                     implicitHeight: 24
                     running: parent.visible
+                    palette.dark: "white"
                 }
                 Symbol {
                     name: "touchid"
