@@ -6,6 +6,7 @@
 #include "TrayPanel.h"
 #include "VeilmarkBuild.h"
 #include "ViewRig.h"
+#include "app/Translations.h"
 #include "auth/SessionManager.h"
 #include "io/AccessControlLock.h"
 #include "store/EventLog.h"
@@ -376,38 +377,43 @@ private slots:
         QVERIFY(!panel.isVisible());
     }
 
-    // Every screen and the tray panel, filled, in both palettes, saved under screenshots/ for a
-    // person to look at.
+    // Every screen and the tray panel, filled, in both palettes, in English and in German, saved
+    // under screenshots/ for a person to look at.
     void screenshots()
     {
-        for (const QString mode : {"light", "dark"}) {
-            ViewRig rig;
-            rig.context->settings()->setAppearance(mode);
-            QCOMPARE(Theme::paletteIsDark(), mode == "dark");
-            rig.state->policy()->setApps({testApp("org.gnome.Calculator", "Calculator"),
-                                          testApp("firefox-esr", "Firefox ESR"),
-                                          testApp("gedit", "Text Editor", false)});
-            rig.state->sessions()->insertUnlockedApp("firefox-esr");
-            for (const char* name : {"/Taxes", "/Team"})
-                QVERIFY(QDir().mkpath(rig.home.path() + name));
-            QVERIFY(!AccessControlLock::lockAndVerify(rig.home.path() + "/Taxes"));
-            rig.state->policy()->setFolders({testFolder(rig.home.path() + "/Taxes", true),
-                                             testFolder(rig.home.path() + "/Team", false),
-                                             testFolder(rig.home.path() + "/Archive", true)});
-            rig.state->log()->record(LogEventKind::folderAuthFailed, "Taxes", "Fingerprint not recognized");
-            rig.state->log()->record(LogEventKind::appUnlocked, "Firefox ESR", "");
-            for (const QString screen : {"apps", "folders", "activity", "settings", "about"}) {
-                auto window = open(rig, screen);
-                QVERIFY(window);
-                QVERIFY(!texts(detail(*window)).isEmpty());
-                shoot(*window, screen + "-" + mode);
+        const auto english = qScopeGuard([] { Translations::install(QLocale::c()); });
+        for (const QString language : {"en", "de"})
+            for (const QString mode : {"light", "dark"}) {
+                QCOMPARE(Translations::install(QLocale(language)), language);
+                const QString suffix = "-" + mode + (language == "en" ? "" : "-" + language);
+                ViewRig rig;
+                rig.context->settings()->setAppearance(mode);
+                QCOMPARE(Theme::paletteIsDark(), mode == "dark");
+                rig.state->policy()->setApps({testApp("org.gnome.Calculator", "Calculator"),
+                                              testApp("firefox-esr", "Firefox ESR"),
+                                              testApp("gedit", "Text Editor", false)});
+                rig.state->sessions()->insertUnlockedApp("firefox-esr");
+                for (const char* name : {"/Taxes", "/Team"})
+                    QVERIFY(QDir().mkpath(rig.home.path() + name));
+                QVERIFY(!AccessControlLock::lockAndVerify(rig.home.path() + "/Taxes"));
+                rig.state->policy()->setFolders({testFolder(rig.home.path() + "/Taxes", true),
+                                                 testFolder(rig.home.path() + "/Team", false),
+                                                 testFolder(rig.home.path() + "/Archive", true)});
+                rig.state->log()->record(LogEventKind::folderAuthFailed, "Taxes",
+                                         "Fingerprint not recognized");
+                rig.state->log()->record(LogEventKind::appUnlocked, "Firefox ESR", "");
+                for (const QString screen : {"apps", "folders", "activity", "settings", "about"}) {
+                    auto window = open(rig, screen);
+                    QVERIFY(window);
+                    QVERIFY(!texts(detail(*window)).isEmpty());
+                    shoot(*window, screen + suffix);
+                }
+                TrayPanel panel(*rig.context);
+                panel.popUp(QRect(600, 0, 24, 24));
+                QVERIFY(QTest::qWaitForWindowExposed(&panel));
+                QVERIFY(texts(panel.rootObject()).contains("Calculator"));
+                shoot(panel, "tray" + suffix);
             }
-            TrayPanel panel(*rig.context);
-            panel.popUp(QRect(600, 0, 24, 24));
-            QVERIFY(QTest::qWaitForWindowExposed(&panel));
-            QVERIFY(texts(panel.rootObject()).contains("Calculator"));
-            shoot(panel, "tray-" + mode);
-        }
     }
 };
 

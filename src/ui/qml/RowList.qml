@@ -20,7 +20,8 @@ ListView {
     displayMarginEnd: 120
     // No current row: the list would keep it made, and reachable by Tab, wherever it scrolls.
     currentIndex: -1
-    ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+    // Shown only when there is something to scroll to.
+    ScrollBar.vertical: ScrollBar { policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff }
 
     // Tab goes through the rows in the order of the list's children, which is not the order on
     // screen once rows are reused: each row puts itself back in place.
