@@ -365,7 +365,9 @@ int main(int argc, char* argv[])
     const bool background = QCoreApplication::arguments().contains(QStringLiteral("--background"));
     if (qEnvironmentVariableIntValue("VEILMARK_MEASURE") == 1)
         measure(shell, sinceStart, background);
-    if (!background)
+    if (background)
+        shell.showTrayIcon();
+    else
         shell.showMainWindow();
 
     // Protection starts once the event loop runs.

@@ -36,6 +36,16 @@ UiShell::UiShell(ViewContext& context, QObject* parent)
 {
     Theme::follow(*context.state());
     connect(&context, &ViewContext::mainWindowRequested, this, &UiShell::showMainWindow);
+    // The icon is drawn and docked once the window's first frame is out (it costs several
+    // milliseconds of start-up), or within half a second when no window is shown or it never draws.
+    connect(this, &UiShell::mainWindowShown, this, &UiShell::showTrayIcon);
+    QTimer::singleShot(500, this, &UiShell::showTrayIcon);
+}
+
+void UiShell::showTrayIcon()
+{
+    if (m_tray)
+        return;
     // Made even when no tray is running yet: the icon docks when one appears.
     m_tray = std::make_unique<QSystemTrayIcon>(symbolIcon(QStringLiteral("lock.shield.fill"), Qt::white));
     m_tray->setToolTip(QStringLiteral("Veilmark"));

@@ -27,6 +27,8 @@ public:
     // Shows the panel next to the tray icon (or the pointer when the tray does not say where).
     void showTrayPanel();
     TrayPanel* trayPanel();
+    // Makes and docks the tray icon, once; a start in the background asks at once.
+    void showTrayIcon();
     QSystemTrayIcon* trayIcon() const { return m_tray.get(); }
 
     // "lock.shield.fill" drawn from the symbol font.
