@@ -25,6 +25,8 @@ packages=(
   # accessibility tests: the AT-SPI bus and its Python client
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   clang libclang-rt-14-dev
+  # data and package checks: desktop entry, AppStream metainfo, the Debian package
+  desktop-file-utils appstream lintian
 )
 
 missing=()

@@ -24,6 +24,7 @@ namespace {
 const QString Service = "org.veilmark.Veilmark";
 const QString Path = "/org/veilmark/Veilmark";
 const QString Interface = "org.veilmark.Veilmark1";
+const QString Entry = "/.local/share/applications/vmedit.desktop";
 
 // The interface's members and arguments, one line each, from introspection XML.
 QStringList members(const QByteArray& xml)
@@ -110,11 +111,12 @@ class TestCommandLine : public QObject
     }
 
     // A home whose Projects folder is open though protected, as a crash would leave it; an Edit
-    // application; with "missing", a protected folder that is gone; "unreadable", a damaged policy.
+    // application; with "missing", a protected folder that is gone; "unreadable", a damaged policy;
+    // "partial", one with a record that does not decode.
     QString makeHome(const QString& name, const QString& policy)
     {
         const QString home = m_root.filePath(name);
-        const QString entry = home + "/.local/share/applications/vmedit.desktop";
+        const QString entry = home + Entry;
         if (!QDir().mkpath(home + "/Projects") || !QDir().mkpath(home + "/.local/share/applications") ||
             !QDir().mkpath(home + "/.local/share/Veilmark"))
             return {};
@@ -130,7 +132,9 @@ class TestCommandLine : public QObject
         if (policy == "missing")
             snapshot.folders.append({QUuid::createUuid(), home + "/Gone", "Gone", true, true, 10});
         QFile file(home + "/.local/share/Veilmark/policies.json");
-        const QByteArray bytes = policy == "unreadable" ? QByteArray("{ not a policy") : snapshot.encode();
+        QByteArray bytes = policy == "unreadable" ? QByteArray("{ not a policy") : snapshot.encode();
+        if (policy == "partial") // a second folder record that does not decode
+            bytes.replace("\"folders\": [", "\"folders\": [{\"name\": 5},");
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? home : QString();
     }
 
@@ -154,7 +158,8 @@ class TestCommandLine : public QObject
     }
 
     // What a row of verbs must show: the exit code, each pattern in the output, the one error line
-    // (none when empty), whether Projects is open after, and the activity log's subjects.
+    // (none when empty), which of Projects and Edit's entry can be opened after, and what the
+    // activity log gained.
     static void addColumns()
     {
         QTest::addColumn<QString>("policy");
@@ -162,7 +167,7 @@ class TestCommandLine : public QObject
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("output");
         QTest::addColumn<QString>("error");
-        QTest::addColumn<bool>("projectsOpen");
+        QTest::addColumn<QStringList>("open");
         QTest::addColumn<QString>("logged");
     }
 
@@ -173,7 +178,7 @@ class TestCommandLine : public QObject
         QFETCH(int, exitCode);
         QFETCH(QStringList, output);
         QFETCH(QString, error);
-        QFETCH(bool, projectsOpen);
+        QFETCH(QStringList, open);
         QFETCH(QString, logged);
         QVERIFY2(
             result.code == exitCode,
@@ -186,7 +191,12 @@ class TestCommandLine : public QObject
         else
             QVERIFY2(result.errors.size() == 1 && result.errors.first().contains(error),
                      qPrintable(result.errors.join('\n')));
-        QCOMPARE(AccessControlLock::isAccessible(home + "/Projects"), projectsOpen);
+        QStringList opened;
+        for (const QString& name : QStringList{"Projects", "Edit"}) {
+            if (AccessControlLock::isAccessible(home + (name == "Edit" ? Entry : "/" + name)))
+                opened.append(name);
+        }
+        QCOMPARE(opened, open);
         QString added = subjects(home); // newest first
         added.chop(before.size());
         QCOMPARE(added.remove(QRegularExpression("\\|$")), logged);
@@ -216,39 +226,44 @@ private slots:
     void withoutInstance_data()
     {
         addColumns();
-        const QString open = "Projects +Unlocked", notRunning = "^Veilmark is not running";
+        const QString unlocked = "Projects +Unlocked", notRunning = "^Veilmark is not running";
+        const QStringList both{"Projects", "Edit"}, none;
         const QString unwatched = "Edit +Not watched — Veilmark is not running";
         QTest::newRow("status") << "" << QStringList{"--status"} << 0
-                                << QStringList{notRunning, open, unwatched} << "" << true << "";
+                                << QStringList{notRunning, unlocked, unwatched} << "" << both << "";
         QTest::newRow("status, missing folder") << "missing" << QStringList{"--status"} << 0
-                                                << QStringList{open, "Gone +Missing"} << "" << true << "";
+                                                << QStringList{unlocked, "Gone +Missing"} << "" << both << "";
         QTest::newRow("status --json")
             << "" << QStringList{"--status", "--json"} << 0
-            << QStringList{"\"running\": false", "\"state\": \"unlocked\""} << "" << true << "";
+            << QStringList{"\"running\": false", "\"state\": \"unlocked\"", "\"state\": \"unwatched\""} << ""
+            << both << "";
         QTest::newRow("status, unreadable policy") << "unreadable" << QStringList{"--status"} << 1
-                                                   << QStringList{"^$"} << "cannot read" << true << "";
+                                                   << QStringList{"^$"} << "cannot read" << both << "";
+        QTest::newRow("status, partial policy")
+            << "partial" << QStringList{"--status"} << 1 << QStringList{unlocked} << "cannot read all of"
+            << both << "";
         QTest::newRow("lock-all") << "" << QStringList{"--lock-all"} << 0
-                                  << QStringList{"^Locked Projects, Edit\\.$"} << "" << false
+                                  << QStringList{"^Locked Projects, Edit\\.$"} << "" << none
                                   << "Locked from the command line";
         QTest::newRow("lock-all, missing folder")
-            << "missing" << QStringList{"--lock-all"} << 1 << QStringList{"^$"}
-            << "could not lock Gone: Missing" << false
+            << "missing" << QStringList{"--lock-all"} << 1 << QStringList{"^Locked Projects, Edit\\.$"}
+            << "could not lock Gone: Missing" << none
             << "Lock from the command line failed|Locked from the command line";
         QTest::newRow("lock-all, unreadable policy")
             << "unreadable" << QStringList{"--lock-all"} << 1 << QStringList{"^$"}
-            << "could not lock policies.json" << true
+            << "could not lock policies.json" << both
             << "Lock from the command line failed|Locked from the command line";
         QTest::newRow("no unlock verb") << "" << QStringList{"--unlock"} << 2 << QStringList{"^$"}
-                                        << "Unknown option 'unlock'" << true << "";
+                                        << "Unknown option 'unlock'" << both << "";
         QTest::newRow("json alone") << "" << QStringList{"--json"} << 2 << QStringList{"^$"}
-                                    << "--json goes with" << true << "";
+                                    << "--json goes with" << both << "";
         QTest::newRow("two verbs") << "" << QStringList{"--lock-all", "--status"} << 2 << QStringList{"^$"}
-                                   << "give one of" << true << "";
+                                   << "give one of" << both << "";
         QTest::newRow("help") << "" << QStringList{"--help"} << 0
                               << QStringList{"--lock-all", "Exit status:\n  0  done\n  1 .*\n  2 .*\n  3 "}
-                              << "" << true << "";
+                              << "" << both << "";
         QTest::newRow("version") << "" << QStringList{"--version"} << 0
-                                 << QStringList{"^veilmark \\d+\\.\\d+\\.\\d+\n$"} << "" << true << "";
+                                 << QStringList{"^veilmark \\d+\\.\\d+\\.\\d+\n$"} << "" << both << "";
     }
 
     // Nothing is written to a policy by a verb, whatever it holds.
@@ -272,10 +287,11 @@ private slots:
     void foreignOwner_data()
     {
         addColumns();
+        const QStringList both{"Projects", "Edit"}, none;
         QTest::newRow("status") << "" << QStringList{"--status"} << 3 << QStringList{"Projects +Unlocked"}
-                                << "did not answer" << true << "";
+                                << "did not answer" << both << "";
         QTest::newRow("lock-all") << "" << QStringList{"--lock-all"} << 3
-                                  << QStringList{"^Locked Projects, Edit"} << "did not answer" << false
+                                  << QStringList{"^Locked Projects, Edit"} << "did not answer" << none
                                   << "Locked from the command line";
     }
 
@@ -295,16 +311,18 @@ private slots:
     {
         addColumns();
         const QString instance = "instance";
+        const QStringList entry{"Edit"}, none;
         QTest::newRow("status") << instance << QStringList{"--status"} << 0
                                 << QStringList{"^KIND +NAME +STATE", "Projects +Locked", "Gone +Missing",
                                                "Edit +Locked"}
-                                << "" << false << "";
+                                << "" << entry << "";
         QTest::newRow("status --json")
             << instance << QStringList{"--status", "--json"} << 0
-            << QStringList{"\"running\": true", "\"state\": \"missing\""} << "" << false << "";
-        // Gone cannot be locked by anyone; the running instance says so, and nothing is locked behind it.
+            << QStringList{"\"running\": true", "\"state\": \"missing\""} << "" << entry << "";
+        // The instance locks Edit's entry again; Gone cannot be locked by anyone, and it says so. Nothing is
+        // locked behind its back from the stored policy (nothing is logged).
         QTest::newRow("lock-all") << instance << QStringList{"--lock-all"} << 1 << QStringList{"^$"}
-                                  << "could not lock Gone: Missing" << false << "";
+                                  << "could not lock Gone: Missing" << none << "";
     }
 
     void withInstance()
@@ -320,6 +338,8 @@ private slots:
             QVERIFY(nameOwned());
         }
         QFETCH(QStringList, arguments);
+        // As if unlocked in the window: only a lock-all by the instance locks it again.
+        QVERIFY(!AccessControlLock::unlockAndVerify(m_instanceHome + Entry));
         const QString before = subjects(m_instanceHome);
         check(m_instanceHome, before, veilmark(m_instanceHome, arguments));
     }

@@ -42,14 +42,14 @@ int lockFromPolicy(QTextStream& out, QTextStream& err, const QString& homePath, 
     const PolicyRelock::Result result = PolicyRelock::run(
         log, homePath, dataDirectory, CommandLine::tr("veilmark --lock-all while Veilmark was not running"),
         PolicyRelock::Origin::commandLine);
+    if (!result.relocked.isEmpty())
+        out << CommandLine::tr("Locked %1.").arg(result.relocked.join(QStringLiteral(", "))) << Qt::endl;
     if (!result.failed.isEmpty()) {
         error(err, CommandLine::tr("could not lock %1").arg(result.failed.join(QStringLiteral("; "))));
         return CommandLine::failed;
     }
-    out << (result.relocked.isEmpty()
-                ? CommandLine::tr("Everything protected was already locked.")
-                : CommandLine::tr("Locked %1.").arg(result.relocked.join(QStringLiteral(", "))))
-        << Qt::endl;
+    if (result.relocked.isEmpty())
+        out << CommandLine::tr("Everything protected was already locked.") << Qt::endl;
     return CommandLine::ok;
 }
 
@@ -102,10 +102,12 @@ int status(RunningInstance& instance, bool json, QTextStream& out, QTextStream& 
         }
         QString why;
         report = StatusReport::ofStoredPolicy(homePath, dataDirectory, &why);
-        if (!report) {
+        if (!why.isEmpty()) {
             error(err, why);
-            return CommandLine::failed;
+            code = CommandLine::failed;
         }
+        if (!report)
+            return code;
     }
     if (json)
         out << QString::fromUtf8(report->toJson());

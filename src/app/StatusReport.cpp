@@ -87,15 +87,13 @@ std::optional<StatusReport> StatusReport::ofStoredPolicy(const QString& homePath
     const std::optional<PolicySnapshot> policy = file.status == DocumentFile::ReadResult::Status::read
                                                      ? PolicySnapshot::decode(file.bytes, &problems)
                                                      : std::nullopt;
-    // A policy read only in part would hide what it left out: no report rather than a short one.
-    if (!policy || !problems.isEmpty()) {
-        if (error)
-            *error = tr("cannot read %1: %2")
-                         .arg(path, file.status == DocumentFile::ReadResult::Status::unreadable
-                                        ? file.error
-                                        : problems.join(QStringLiteral("; ")));
+    if (file.status == DocumentFile::ReadResult::Status::unreadable)
+        problems.append(file.error);
+    // What decodes is shown; what did not is said, never guessed at.
+    if (!problems.isEmpty() && error)
+        *error = tr("cannot read all of %1: %2").arg(path, problems.join(QStringLiteral("; ")));
+    if (!policy)
         return std::nullopt;
-    }
     // Nothing hides a protected application while Veilmark is not running.
     for (const ProtectedApp& app : policy->apps)
         report.entries.append(app.enabled ? appEntry(app, QStringLiteral("unwatched"),

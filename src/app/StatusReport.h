@@ -45,7 +45,7 @@ public:
     // From the running instance's protection.
     static StatusReport of(const AppState& state);
     // Without a running instance: the stored policy, each folder probed on disk. Nothing is written.
-    // Nothing when the policy cannot be read; `error` says why.
+    // What could not be read is left out and `error` says what; nothing when no policy could be read.
     static std::optional<StatusReport> ofStoredPolicy(const QString& homePath, const QString& dataDirectory,
                                                       QString* error);
 

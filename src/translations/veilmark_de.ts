@@ -946,11 +946,11 @@ Exit-Status:
     </message>
     <message>
         <source>Locked from the command line</source>
-        <translation>Über die Befehlszeile gesperrt</translation>
+        <translation>Über die Kommandozeile gesperrt</translation>
     </message>
     <message>
         <source>Lock from the command line failed</source>
-        <translation>Sperren über die Befehlszeile fehlgeschlagen</translation>
+        <translation>Sperren über die Kommandozeile fehlgeschlagen</translation>
     </message>
 </context>
 <context>
@@ -1258,10 +1258,6 @@ Exit-Status:
         <translation>Gesperrt</translation>
     </message>
     <message>
-        <source>cannot read %1: %2</source>
-        <translation>%1 kann nicht gelesen werden: %2</translation>
-    </message>
-    <message>
         <source>Not watched — Veilmark is not running</source>
         <translation>Nicht überwacht — Veilmark läuft nicht</translation>
     </message>
@@ -1301,6 +1297,10 @@ Exit-Status:
         <source>Nothing is protected.</source>
         <translation>Nichts ist geschützt.</translation>
     </message>
+    <message>
+        <source>cannot read all of %1: %2</source>
+        <translation>%1 kann nicht vollständig gelesen werden: %2</translation>
+    </message>
 </context>
 <context>
     <name>Stepper</name>
@@ -1317,7 +1317,7 @@ Exit-Status:
     <name>VeilmarkBus</name>
     <message>
         <source>Command-line lock-all</source>
-        <translation>Alles über die Befehlszeile gesperrt</translation>
+        <translation>Alles über die Kommandozeile gesperrt</translation>
     </message>
 </context>
 <context>

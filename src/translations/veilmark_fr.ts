@@ -1258,10 +1258,6 @@ Code de sortie&#xa0;:
         <translation>Verrouillé</translation>
     </message>
     <message>
-        <source>cannot read %1: %2</source>
-        <translation>impossible de lire %1&#xa0;: %2</translation>
-    </message>
-    <message>
         <source>Not watched — Veilmark is not running</source>
         <translation>Non surveillé — Veilmark ne tourne pas</translation>
     </message>
@@ -1300,6 +1296,10 @@ Code de sortie&#xa0;:
     <message>
         <source>Nothing is protected.</source>
         <translation>Rien n’est protégé.</translation>
+    </message>
+    <message>
+        <source>cannot read all of %1: %2</source>
+        <translation>impossible de lire entièrement %1&#xa0;: %2</translation>
     </message>
 </context>
 <context>
