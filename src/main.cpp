@@ -290,7 +290,9 @@ int main(int argc, char* argv[])
     QGuiApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance;
-    const SingleInstance::Claim claim = instance.claim();
+    // Started at login, Veilmark protects from the tray without opening its window.
+    const bool background = QCoreApplication::arguments().contains(QStringLiteral("--background"));
+    const SingleInstance::Claim claim = instance.claim(!background);
     if (claim == SingleInstance::Claim::handedOver) {
         if (rendererProbe > 0)
             waitpid(rendererProbe, nullptr, 0);
@@ -361,8 +363,6 @@ int main(int argc, char* argv[])
     UiShell shell(viewContext);
     QObject::connect(&instance, &SingleInstance::activationRequested, &shell, &UiShell::showMainWindow);
     VeilmarkBus busInterface(instance, state);
-    // Started at login, Veilmark protects from the tray without opening its window.
-    const bool background = QCoreApplication::arguments().contains(QStringLiteral("--background"));
     if (qEnvironmentVariableIntValue("VEILMARK_MEASURE") == 1)
         measure(shell, sinceStart, background);
     if (background)

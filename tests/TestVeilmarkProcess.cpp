@@ -120,7 +120,7 @@ private slots:
         QProcess first;
         first.setProcessEnvironment(environment(m_home));
         first.setProcessChannelMode(QProcess::ForwardedChannels);
-        first.start(VEILMARK_BINARY, {});
+        first.start(VEILMARK_BINARY, {"--background"});
         QVERIFY(first.waitForStarted());
 
         QTRY_VERIFY_WITH_TIMEOUT(!events(m_home).isEmpty(), 15000);
@@ -130,13 +130,24 @@ private slots:
                  QString("Projects|Relocked at launch — unlock session did not survive quit"));
         QVERIFY(!AccessControlLock::isAccessible(m_folder));
 
-        // A second launch hands over to the first and ends; the first stays.
-        QProcess second;
-        second.setProcessEnvironment(environment(m_home));
-        second.start(VEILMARK_BINARY, {});
-        QVERIFY(second.waitForFinished(15000));
-        QVERIFY(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
-        QCOMPARE(first.state(), QProcess::Running);
+        // A second launch hands over to the first and ends; the first stays, and opens its window
+        // unless the second was itself a start in the background (another login autostart).
+        const auto mainWindows = [] {
+            return run("xdotool", {"search", "--onlyvisible", "--name", "^Veilmark$"});
+        };
+        for (const QStringList& arguments : {QStringList{"--background"}, QStringList{}}) {
+            QProcess second;
+            second.setProcessEnvironment(environment(m_home));
+            second.start(VEILMARK_BINARY, arguments);
+            QVERIFY(second.waitForFinished(15000));
+            QVERIFY(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
+            QCOMPARE(first.state(), QProcess::Running);
+            if (arguments.isEmpty())
+                QTRY_VERIFY_WITH_TIMEOUT(!mainWindows().isEmpty(), 10000);
+            else
+                QVERIFY2(!QTest::qWaitFor([&] { return !mainWindows().isEmpty(); }, 1500),
+                         "a second start in the background opened the window");
+        }
         QCOMPARE(events(m_home).size(), 1);
 
         ::kill(static_cast<pid_t>(first.processId()), SIGTERM);

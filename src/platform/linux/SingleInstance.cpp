@@ -9,7 +9,7 @@ SingleInstance::SingleInstance(QObject* parent)
     : QObject(parent)
 {}
 
-SingleInstance::Claim SingleInstance::claim()
+SingleInstance::Claim SingleInstance::claim(bool bringForward)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -30,9 +30,10 @@ SingleInstance::Claim SingleInstance::claim()
         return Claim::owned;
     bus.unregisterObject(ObjectPath);
     const QDBusMessage call =
-        QDBusMessage::createMethodCall(ServiceName, ObjectPath, ServiceName, QStringLiteral("Activate"));
+        QDBusMessage::createMethodCall(ServiceName, ObjectPath, ServiceName,
+                                       bringForward ? QStringLiteral("Activate") : QStringLiteral("Ping"));
     const QDBusMessage answer = bus.call(call, QDBus::Block, 2000);
-    // Veilmark answers Activate with an empty reply; anything else is not Veilmark, or a hung one.
+    // Veilmark answers Activate and Ping with an empty reply; anything else is not Veilmark, or a hung one.
     if (answer.type() == QDBusMessage::ReplyMessage && answer.arguments().isEmpty())
         return Claim::handedOver;
     const uint owner = bus.interface()->servicePid(ServiceName).value();

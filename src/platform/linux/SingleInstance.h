@@ -32,13 +32,17 @@ public:
         runWithout,
     };
 
-    Claim claim();
+    // A second launch brings the running Veilmark's window forward; one in the background (at login)
+    // only makes sure it answers.
+    Claim claim(bool bringForward = true);
     // Why the name could not be owned, for stderr and the activity log; empty when all went as usual.
     const QString& problem() const { return m_problem; }
 
 public slots:
     // Called over D-Bus by a second launch.
     Q_SCRIPTABLE void Activate();
+    // Answers, and does nothing else.
+    Q_SCRIPTABLE void Ping() {}
 
 signals:
     void activationRequested();
