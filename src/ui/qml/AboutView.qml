@@ -26,7 +26,7 @@ Item {
 
             Layout.fillWidth: true
             Layout.fillHeight: true
-            ScrollBar.vertical.policy: ScrollBar.AlwaysOn
+            ScrollBar.vertical.policy: scroller.contentHeight > scroller.availableHeight ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
             ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
             contentWidth: availableWidth
 

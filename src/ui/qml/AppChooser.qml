@@ -62,7 +62,7 @@ ChooserFrame {
         model: chooser.entries
         reuseItems: true
         keyNavigationEnabled: true
-        ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+        ScrollBar.vertical: ScrollBar { policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff }
         delegate: ChoiceRow {
             required property int index
             required property string name

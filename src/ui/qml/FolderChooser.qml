@@ -54,7 +54,7 @@ ChooserFrame {
             reuseItems: true
             keyNavigationEnabled: true
             Keys.onLeftPressed: chooser.directories.up()
-            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }
+            ScrollBar.vertical: ScrollBar { policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff }
             delegate: ChoiceRow {
                 required property int index
                 required property string name
