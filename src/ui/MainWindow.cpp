@@ -40,7 +40,7 @@ bool MainWindow::event(QEvent* event)
 
 void MainWindow::keyPressEvent(QKeyEvent* event)
 {
-    // Without a title bar, Ctrl+W is the keyboard's way to close the window.
+    // Ctrl+W closes the window, as in most desktop applications; Veilmark stays in the tray.
     if (event->matches(QKeySequence::Close)) {
         event->accept();
         close();
