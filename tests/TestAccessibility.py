@@ -151,6 +151,13 @@ def check_actions(window, app):
     assert wait_for(lambda: named(window, "Unlock Sketch"), "Unlock Sketch")
     # Switching it off needs proof: the prompt opens, and its Cancel leaves the switch on.
     act(named(window, "Protect Notes"), "Toggle")
+    # What is typed into the password field never leaves the prompt through the accessibility bus:
+    # the field's text, name and description show placeholders and its label only.
+    field = wait_for(lambda: [n for n in showing(app) if n.getRoleName() == "password text"], "the field")[0]
+    subprocess.run(["xdotool", "type", "hunter2"], check=True)
+    wait_for(lambda: field.queryText().characterCount == 7, "the typed password to arrive")
+    seen = [field.name, field.description, field.queryText().getText(0, -1)]
+    assert not any("hunter2" in text for text in seen), f"the password shows through AT-SPI: {seen}"
     act(wait_for(lambda: named(app, "Cancel"), "the prompt's Cancel"), "Press")
     wait_for(lambda: not named(app, "Cancel"), "the prompt to close")
     assert states(named(window, "Protect Notes")).contains(pyatspi.STATE_CHECKED), "Notes lost protection"

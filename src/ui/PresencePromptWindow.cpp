@@ -5,19 +5,26 @@
 #include "auth/SecretBuffer.h"
 #include "store/PolicyStore.h"
 
+#include <QClipboard>
 #include <QCursor>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QScreen>
 #include <QTimer>
+
+#include <algorithm>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
 namespace {
+// What the field holds for each typed character (a private-use character: nothing types it).
+constexpr QChar MaskCharacter(0xE000);
+
 // The visible shield window that should hold the prompt: the one on the screen with the pointer,
 // else the one on the primary screen, else any.
 ShieldWindow* shieldForPrompt()
@@ -222,13 +229,116 @@ void PresencePromptWindow::setBusy(bool busy)
 
 void PresencePromptWindow::wipeField()
 {
+    wipePassword();
     QQuickItem* items = pane();
     QObject* field = items ? items->findChild<QObject*>(QStringLiteral("passwordField")) : nullptr;
     if (!field)
         return;
     QString text = field->property("text").toString();
     SecretBuffer::wipe(text);
+    m_masking = true;
     field->setProperty("text", QString());
+    m_masking = false;
+}
+
+void PresencePromptWindow::wipePassword()
+{
+    std::fill(m_password.begin(), m_password.end(), QChar());
+    m_password.resize(0);
+}
+
+void PresencePromptWindow::editPassword(QObject* field, qsizetype from, qsizetype removed,
+                                        const QString& inserted)
+{
+    from = std::clamp<qsizetype>(from, 0, m_password.size());
+    removed = std::clamp<qsizetype>(removed, 0, m_password.size() - from);
+    const qsizetype before = m_password.size();
+    const qsizetype after = before - removed + inserted.size();
+    if (after > m_password.capacity()) {
+        QString larger;
+        larger.reserve(std::max<qsizetype>(2 * after, 64));
+        larger.append(m_password);
+        wipePassword();
+        m_password.swap(larger);
+    }
+    // Within the capacity the string edits its own storage; what a shorter password leaves behind
+    // past its end is zeroed.
+    m_password.replace(from, removed, inserted);
+    if (after < before)
+        std::fill(m_password.data() + after, m_password.data() + before, QChar());
+    m_masking = true;
+    field->setProperty("text", QString(after, MaskCharacter));
+    field->setProperty("cursorPosition", int(from + inserted.size()));
+    m_masking = false;
+}
+
+bool PresencePromptWindow::keyIntoPassword(QObject* field, QObject* keyEvent)
+{
+    if (!field || !keyEvent || m_mode != Mode::password)
+        return false;
+    const auto key = Qt::Key(keyEvent->property("key").toInt());
+    const auto modifiers = Qt::KeyboardModifiers(keyEvent->property("modifiers").toInt());
+    const qsizetype cursor = field->property("cursorPosition").toInt();
+    const qsizetype start = field->property("selectionStart").toInt();
+    const qsizetype end = field->property("selectionEnd").toInt();
+    const bool selection = end > start;
+    const QKeySequence pressed(QKeyCombination(modifiers, key));
+    const auto is = [&pressed](QKeySequence::StandardKey standard) {
+        return QKeySequence::keyBindings(standard).contains(pressed);
+    };
+    if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
+        if (selection)
+            editPassword(field, start, end - start, {});
+        else if (key == Qt::Key_Backspace)
+            editPassword(field, cursor - 1, cursor > 0 ? 1 : 0, {});
+        else
+            editPassword(field, cursor, 1, {});
+        return true;
+    }
+    if (is(QKeySequence::Paste)) {
+        QString pasted = QGuiApplication::clipboard()->text();
+        pasted.remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+        editPassword(field, selection ? start : cursor, selection ? end - start : 0, pasted);
+        SecretBuffer::wipe(pasted);
+        return true;
+    }
+    // A password field has nothing to copy or cut, and undo would bring back what was wiped.
+    if (is(QKeySequence::Copy) || is(QKeySequence::Cut) || is(QKeySequence::Undo) || is(QKeySequence::Redo))
+        return true;
+    if (modifiers & (Qt::ControlModifier | Qt::MetaModifier))
+        return false;
+    QString text = keyEvent->property("text").toString();
+    const bool printable =
+        !text.isEmpty() && std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isPrint(); });
+    if (printable)
+        editPassword(field, selection ? start : cursor, selection ? end - start : 0, text);
+    SecretBuffer::wipe(text);
+    return printable;
+}
+
+void PresencePromptWindow::absorbPassword(QObject* field)
+{
+    if (!field || m_masking)
+        return;
+    QString text = field->property("text").toString();
+    QString inserted;
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == MaskCharacter)
+            continue;
+        if (at < 0)
+            at = i;
+        inserted.append(text.at(i));
+    }
+    const qsizetype kept = text.size() - inserted.size();
+    if (!inserted.isEmpty())
+        editPassword(field, at, m_password.size() - kept, inserted);
+    else if (kept < m_password.size())
+        editPassword(field, field->property("cursorPosition").toInt(), m_password.size() - kept, {});
+    else if (kept > m_password.size())
+        wipeField(); // placeholders that stand for nothing: start again
+    SecretBuffer::wipe(inserted);
+    SecretBuffer::wipe(text);
 }
 
 void PresencePromptWindow::close()
@@ -254,13 +364,10 @@ void PresencePromptWindow::submitPassword(QObject* field)
 {
     if (!field)
         return;
-    // Shares the field's own storage: wiping it wipes what the field held.
-    QString text = field->property("text").toString();
     QByteArray utf8;
-    if (!m_busy && m_mode == Mode::password && !text.isEmpty())
-        utf8 = text.toUtf8();
-    SecretBuffer::wipe(text);
-    field->setProperty("text", QString());
+    if (!m_busy && m_mode == Mode::password && !m_password.isEmpty())
+        utf8 = m_password.toUtf8();
+    wipeField();
     if (utf8.isEmpty())
         return;
     emit passwordSubmitted(utf8);

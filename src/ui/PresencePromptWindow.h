@@ -65,8 +65,14 @@ public:
     // The prompt's items: in the shield's card or in its own window.
     QQuickItem* pane() const;
 
-    // Takes the password from the field itself, so that no script string ever holds it, then wipes
-    // the field's text and every copy made here.
+    // What is typed goes into a buffer of the prompt's own, never into the field: the field holds
+    // as many placeholder characters, so nothing that reads it (the accessibility bus, whose
+    // clients read a field's text) learns the password. keyIntoPassword() takes the keys that edit
+    // the text (returns whether it took the key); absorbPassword() takes what reached the field
+    // another way (an input method, the context menu) and masks it.
+    Q_INVOKABLE bool keyIntoPassword(QObject* field, QObject* keyEvent);
+    Q_INVOKABLE void absorbPassword(QObject* field);
+    // Submits the typed password, then wipes it and every copy made here.
     Q_INVOKABLE void submitPassword(QObject* field);
     Q_INVOKABLE void requestFallback();
     Q_INVOKABLE void cancel();
@@ -86,6 +92,9 @@ private:
     void releaseViewLater();
     void resolveSubject();
     void wipeField();
+    // Replaces `removed` characters at `from` with `inserted`, in place, and masks the field.
+    void editPassword(QObject* field, qsizetype from, qsizetype removed, const QString& inserted);
+    void wipePassword();
 
     QPointer<QQuickView> m_view;
     QPointer<ShieldWindow> m_host;
@@ -101,4 +110,7 @@ private:
     bool m_busy = false;
     bool m_open = false;
     bool m_closing = false;
+    // The typed password; grown by copying and wiping, so no stale copy stays in freed memory.
+    QString m_password;
+    bool m_masking = false;
 };

@@ -22,8 +22,8 @@ FocusScope {
             password.forceActiveFocus()
     }
 
-    // The field goes to C++ whole: reading its text here would leave script copies of the password
-    // behind. For the same reason nothing below binds to password.text, only to its length.
+    // The password never is in the field (it holds placeholders) nor in a script string: the prompt
+    // keeps it. Nothing below binds to password.text, only to its length.
     function submit() {
         if (password.length === 0 || prompt.busy)
             return
@@ -90,6 +90,10 @@ FocusScope {
             placeholderTextColor: pane.dark ? Qt.rgba(1, 1, 1, 0.45) : Theme.tertiary
             selectionColor: Theme.accent
             Accessible.name: qsTr("Password")
+            // The field holds placeholders only; the prompt keeps what is typed (see
+            // PresencePromptWindow::keyIntoPassword).
+            Keys.onPressed: (event) => { event.accepted = pane.prompt.keyIntoPassword(password, event) }
+            onTextChanged: pane.prompt.absorbPassword(password)
             onAccepted: pane.submit()
             Keys.onEscapePressed: pane.prompt.cancel()
             background: Rectangle {
