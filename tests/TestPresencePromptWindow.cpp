@@ -12,8 +12,10 @@
 #include "fakes/FakeInstalledApps.h"
 #include "store/PolicyStore.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QPointer>
 #include <QQuickItem>
 #include <QQuickView>
@@ -25,6 +27,7 @@
 #include <QTest>
 #include <QtQml/QQmlExtensionPlugin>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -263,6 +266,56 @@ private slots:
         QCOMPARE(occurrences(masked, 2), 0);
         QCOMPARE(occurrences(masked, 1), 0);
         shield.hideWindows();
+    }
+
+    // Editing keys work on the prompt's own copy, and the field only ever holds placeholders.
+    void passwordFieldEditing_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QByteArray>("submitted");
+        QTest::newRow("typed") << QStringList{"abc"} << QByteArray("abc");
+        QTest::newRow("backspace in the middle, typing on")
+            << QStringList{"abcd", "<Left>", "<Backspace>", "x"} << QByteArray("abxd");
+        QTest::newRow("delete at the start") << QStringList{"abc", "<Home>", "<Delete>"} << QByteArray("bc");
+        QTest::newRow("selection replaced") << QStringList{"abc", "<SelectAll>", "x"} << QByteArray("x");
+        QTest::newRow("paste without line breaks")
+            << QStringList{"a", "<Paste>", "é"} << QByteArray("apassé");
+        QTest::newRow("undo brings nothing back")
+            << QStringList{"abc", "<Backspace>", "<Undo>"} << QByteArray("ab");
+    }
+    void passwordFieldEditing()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(QByteArray, submitted);
+        QGuiApplication::clipboard()->setText("pa\nss");
+        PresencePromptWindow window;
+        QByteArray got;
+        connect(&window, &PresencePrompt::passwordSubmitted, this,
+                [&](const QByteArray& password) { got = QByteArray(password.constData(), password.size()); });
+        window.open(PresencePrompt::Mode::password, "unlock Firefox");
+        QVERIFY(QTest::qWaitForWindowExposed(window.view()));
+        QQuickItem* field = find(window.view()->rootObject(), "echoMode");
+        const QHash<QString, QKeyCombination> special{
+            {"<Left>", Qt::Key_Left},
+            {"<Home>", Qt::Key_Home},
+            {"<Backspace>", Qt::Key_Backspace},
+            {"<Delete>", Qt::Key_Delete},
+            {"<SelectAll>", QKeySequence(QKeySequence::SelectAll)[0]},
+            {"<Paste>", QKeySequence(QKeySequence::Paste)[0]},
+            {"<Undo>", QKeySequence(QKeySequence::Undo)[0]}};
+        for (const QString& key : keys) {
+            if (special.contains(key))
+                QTest::keyClick(window.view(), special[key].key(), special[key].keyboardModifiers());
+            else
+                for (const QChar c : key)
+                    QTest::sendKeyEvent(QTest::Click, window.view(), Qt::Key_unknown, QString(c),
+                                        Qt::NoModifier);
+        }
+        const QString text = field->property("text").toString();
+        QCOMPARE(text.size(), QString::fromUtf8(submitted).size());
+        QVERIFY(std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() == 0xE000; }));
+        QTest::keyClick(window.view(), Qt::Key_Return);
+        QCOMPARE(got, submitted);
     }
 
     // The prompt's own window shows what the reason names: a folder's symbol, an app's icon (its
