@@ -861,6 +861,10 @@ Exit-Status:
         <source>Lock Everything</source>
         <translation>Alles sperren</translation>
     </message>
+    <message>
+        <source>Manual lock-all</source>
+        <translation>Alles manuell gesperrt</translation>
+    </message>
 </context>
 <context>
     <name>MenuBarView</name>
@@ -910,6 +914,10 @@ Exit-Status:
     <message>
         <source>Quit Veilmark (protection stops)</source>
         <translation>Veilmark beenden (Schutz endet)</translation>
+    </message>
+    <message>
+        <source>Tray lock-all</source>
+        <translation>Alles über die Statusleiste gesperrt</translation>
     </message>
 </context>
 <context>

@@ -861,6 +861,10 @@ Code de sortie&#xa0;:
         <source>Lock Everything</source>
         <translation>Tout verrouiller</translation>
     </message>
+    <message>
+        <source>Manual lock-all</source>
+        <translation>Tout verrouillé manuellement</translation>
+    </message>
 </context>
 <context>
     <name>MenuBarView</name>
@@ -910,6 +914,10 @@ Code de sortie&#xa0;:
     <message>
         <source>Quit Veilmark (protection stops)</source>
         <translation>Quitter Veilmark (la protection s’arrête)</translation>
+    </message>
+    <message>
+        <source>Tray lock-all</source>
+        <translation>Tout verrouillé depuis la barre d’état</translation>
     </message>
 </context>
 <context>

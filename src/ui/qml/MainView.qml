@@ -112,7 +112,7 @@ Item {
                         Layout.leftMargin: 12
                         Layout.rightMargin: 12
                         Layout.bottomMargin: 16
-                        onClicked: root.context.lockEverything("Manual lock-all")
+                        onClicked: root.context.lockEverything(qsTr("Manual lock-all"))
                     }
                 }
             }

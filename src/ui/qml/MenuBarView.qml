@@ -166,7 +166,7 @@ Item {
                 tint: Theme.red
                 dark: Theme.dark
                 // The reason is the log record's detail, stored as written.
-                onClicked: panel.context.lockEverything("Tray lock-all")
+                onClicked: panel.context.lockEverything(qsTr("Tray lock-all"))
             }
             Item { Layout.fillWidth: true }
             GlassButton {
