@@ -917,7 +917,7 @@ Exit-Status:
     </message>
     <message>
         <source>Tray lock-all</source>
-        <translation>Alles über die Statusleiste gesperrt</translation>
+        <translation>Alles über den Infobereich gesperrt</translation>
     </message>
 </context>
 <context>

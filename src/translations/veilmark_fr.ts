@@ -917,7 +917,7 @@ Code de sortie&#xa0;:
     </message>
     <message>
         <source>Tray lock-all</source>
-        <translation>Tout verrouillé depuis la barre d’état</translation>
+        <translation>Tout verrouillé depuis la zone de notification</translation>
     </message>
 </context>
 <context>
