@@ -140,23 +140,14 @@ private slots:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("catalogue");
         QTest::addColumn<QStringList>("texts");
+        const QStringList english{
+            "Relock apps on focus loss", "Turned on", "Unlock Firefox", "Missing", "Try again in 1 second",
+            "Try again in 2 minutes",    "Cancel"};
         QTest::newRow("C") << "C"
-                           << "en" << QStringList{"Relock apps on focus loss",
-                                                  "Turned on",
-                                                  "Unlock Firefox",
-                                                  "Missing",
-                                                  "Try again in 1 second",
-                                                  "Try again in 2 minutes",
-                                                  "Cancel"};
+                           << "en" << english;
         // A language without a catalogue gets English, with English plurals.
         QTest::newRow("Japanese") << "ja_JP"
-                                  << "en" << QStringList{"Relock apps on focus loss",
-                                                         "Turned on",
-                                                         "Unlock Firefox",
-                                                         "Missing",
-                                                         "Try again in 1 second",
-                                                         "Try again in 2 minutes",
-                                                         "Cancel"};
+                                  << "en" << english;
         QTest::newRow("German") << "de_DE"
                                 << "de"
                                 << QStringList{"Apps bei Fokusverlust erneut sperren",
