@@ -1,4 +1,5 @@
 #include "PresencePromptWindow.h"
+#include "ProcessMemory.h"
 #include "ShieldWindows.h"
 #include "apps/OverlayManager.h"
 
@@ -25,18 +26,6 @@ Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 // it must come back down after each cycle and not grow. Run under tests/xvfb-session.sh. Drawn by
 // Qt Quick's software renderer, as Veilmark does without a GPU (QT_QUICK_BACKEND overrides it).
 namespace {
-// A field of /proc/self/status in MiB (VmRSS, RssAnon, RssFile).
-double statusMiB(const QByteArray& field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(field.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
-
 void printMemory(const char* when, int cycle)
 {
     std::printf("%s %4d: resident %.1f MiB (anonymous %.1f, files %.1f)\n", when, cycle, statusMiB("VmRSS:"),

@@ -1,4 +1,6 @@
 #include "MainWindow.h"
+#include "ModelRig.h"
+#include "ProcessMemory.h"
 #include "TestDataHome.h"
 #include "Theme.h"
 #include "ViewContext.h"
@@ -62,45 +64,13 @@ double processorMs()
     return double(t.tv_sec) * 1000 + double(t.tv_nsec) / 1e6;
 }
 
-double residentMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    }
-    return 0;
-}
-
 // The real coordinator with fakes for everything but the installed applications, which are the
-// real desktop-entry index over $XDG_DATA_DIRS.
-struct Rig
+// real desktop-entry index over $XDG_DATA_DIRS; and the view context the main window shows.
+struct Rig : BasicModelRig<DesktopEntryIndex>
 {
-    TestDataHome data;
-    QTemporaryDir home;
-    FakeClock clock;
-    FakeAuthenticator authenticator;
-    FakeSecretStore secrets;
-    FakeWorkspace workspace;
-    FakeShieldDisplay display;
-    DesktopEntryIndex installed;
-    FakeSystemEvents system;
-    ScriptedLoginItems loginItems;
-    FakeAppearance appearance;
-    std::unique_ptr<AppState> state;
-    std::unique_ptr<ViewContext> context;
+    std::unique_ptr<ViewContext> context = std::make_unique<ViewContext>(*state, home.path());
 
-    Rig()
-    {
-        state = std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, workspace, display,
-                                                            installed, system, loginItems, appearance,
-                                                            home.path(), DataDirectory::path()});
-        state->keychain()->ensureVaultToken();
-        context = std::make_unique<ViewContext>(*state, home.path());
-        Theme::follow(*state);
-    }
+    Rig() { Theme::follow(*state); }
 };
 
 // Frame times of one window, stamped on whichever thread swaps.
@@ -240,6 +210,22 @@ void scroll(Frames& frames, QQuickItem* list)
     }));
 }
 
+// Opens the main window, times choosing `screen` to its first frame, then scrolls its list.
+int openScreenAndScroll(Rig& rig, const char* screen, const QString& list, const QString& label)
+{
+    auto window = openWindow(rig);
+    if (!window)
+        return 1;
+    Frames frames(*window);
+    const double before = statusMiB();
+    const double open = frames.timeToFrame([&] { window->rootObject()->setProperty("selection", screen); });
+    QTest::qWait(300);
+    std::printf("%s: open %6.1f ms, resident %6.1f MiB before, %6.1f MiB after\n", qPrintable(label), open,
+                before, statusMiB());
+    scroll(frames, findItem(window->contentItem(), list));
+    return 0;
+}
+
 int folders(int count)
 {
     Rig rig;
@@ -253,18 +239,8 @@ int folders(int count)
         records.append({QUuid::createUuid(), path, QStringLiteral("F%1").arg(i), true, false, 10});
     }
     rig.state->policy()->setFolders(records);
-    auto window = openWindow(rig);
-    if (!window)
-        return 1;
-    Frames frames(*window);
-    const double before = residentMiB();
-    const double open =
-        frames.timeToFrame([&] { window->rootObject()->setProperty("selection", "folders"); });
-    QTest::qWait(300);
-    std::printf("Folders screen, %5d folders: open %6.1f ms, resident %6.1f MiB before, %6.1f MiB after\n",
-                count, open, before, residentMiB());
-    scroll(frames, findItem(window->contentItem(), QStringLiteral("folderList")));
-    return 0;
+    return openScreenAndScroll(rig, "folders", "folderList",
+                               QStringLiteral("Folders screen, %1 folders").arg(count, 5));
 }
 
 int activity()
@@ -274,18 +250,8 @@ int activity()
         rig.state->log()->record(i % 3 ? LogEventKind::folderUnlocked : LogEventKind::appAuthFailed,
                                  QStringLiteral("Record %1").arg(i),
                                  i % 3 ? QString() : "Fingerprint not recognized");
-    auto window = openWindow(rig);
-    if (!window)
-        return 1;
-    Frames frames(*window);
-    const double before = residentMiB();
-    const double open =
-        frames.timeToFrame([&] { window->rootObject()->setProperty("selection", "activity"); });
-    QTest::qWait(300);
-    std::printf("Activity screen, %d events: open %6.1f ms, resident %6.1f MiB before, %6.1f MiB after\n",
-                int(EventLog::cap), open, before, residentMiB());
-    scroll(frames, findItem(window->contentItem(), QStringLiteral("eventList")));
-    return 0;
+    return openScreenAndScroll(rig, "activity", "eventList",
+                               QStringLiteral("Activity screen, %1 events").arg(EventLog::cap));
 }
 
 // 500 desktop entries with names of two words, each with one of 20 icons, read by the real index.
@@ -322,7 +288,7 @@ int chooser()
     if (!window)
         return 1;
     Frames frames(*window);
-    const double before = residentMiB();
+    const double before = statusMiB();
     QQuickItem* add = findItem(window->contentItem(), QStringLiteral("addApp"));
     const double open = frames.timeToFrame([&] {
         QTest::mouseClick(window.get(), Qt::LeftButton, {},
@@ -332,7 +298,7 @@ int chooser()
     std::printf(
         "Application chooser, 500 entries (index built in %lld ms): open %6.1f ms, resident %6.1f MiB "
         "before, %6.1f MiB after\n",
-        scanned, open, before, residentMiB());
+        scanned, open, before, statusMiB());
     // Typing narrows the list, the backspaces widen it to all 500 again.
     QList<double> keys;
     for (const char key : QByteArray("textx\b\b\b\b\bplayer")) {

@@ -23,8 +23,9 @@
 #include <memory>
 
 // The real coordinator with fakes of every platform service, a temporary data directory and home:
-// what the view models sit on.
-struct ModelRig
+// what the view models sit on. Benchmarks put the real desktop-entry index in as `Installed`.
+template <typename Installed>
+struct BasicModelRig
 {
     TestDataHome data;
     QTemporaryDir home;
@@ -33,13 +34,13 @@ struct ModelRig
     FakeSecretStore secrets;
     FakeWorkspace workspace;
     FakeShieldDisplay display;
-    FakeInstalledApps installed;
+    Installed installed;
     FakeSystemEvents system;
     ScriptedLoginItems loginItems;
     FakeAppearance appearance;
     std::unique_ptr<AppState> state;
 
-    explicit ModelRig(bool appsSupported = true)
+    explicit BasicModelRig(bool appsSupported = true)
     {
         workspace.supported = appsSupported;
         state = std::make_unique<AppState>(PlatformServices{clock, authenticator, secrets, workspace, display,
@@ -48,7 +49,7 @@ struct ModelRig
         state->keychain()->ensureVaultToken();
     }
 
-    ~ModelRig()
+    ~BasicModelRig()
     {
         // Owner bits back on every protected directory, so the temporary home can be removed.
         for (const ProtectedFolder& folder : state->policy()->folders())
@@ -59,6 +60,8 @@ struct ModelRig
     SessionManager& sessions() const { return *state->sessions(); }
     EventLog& log() const { return *state->log(); }
 };
+
+using ModelRig = BasicModelRig<FakeInstalledApps>;
 
 inline ProtectedApp testApp(const QString& id, const QString& name, bool enabled = true)
 {

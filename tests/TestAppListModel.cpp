@@ -25,11 +25,11 @@ class TestAppListModel : public QObject
     }
 
     // "a=Alpha, b off, c*": app "a" named "Alpha", app "b" named "B" turned off, app "c" unlocked.
-    static void store(ModelRig& rig, const QString& spec)
+    static void store(ModelRig& rig, const QString& stored)
     {
         QList<ProtectedApp> apps;
         QSet<QString> unlocked;
-        for (QString item : spec.split(", ", Qt::SkipEmptyParts)) {
+        for (QString item : stored.split(", ", Qt::SkipEmptyParts)) {
             const bool off = item.endsWith(" off");
             item = item.section(' ', 0, 0);
             if (item.endsWith('*'))
