@@ -244,7 +244,8 @@ private slots:
     }
 
     // Without a window-system backend that can hide windows, nothing about applications happens:
-    // no running application is asked for, no desktop entry locked, on start or on relock.
+    // no running application is asked for, no desktop entry locked, on start or on relock; the
+    // activity log says why.
     void unsupportedBackendLeavesApplicationsAlone()
     {
         QTemporaryDir entries;
@@ -260,6 +261,7 @@ private slots:
         QVERIFY(!journal.contains("apps"));
         QVERIFY(AccessControlLock::isAccessible(entry));
         QVERIFY(rig.workspace.hidden.isEmpty() && rig.display.shows == 0);
+        QVERIFY(rig.recorded().contains("App protection unavailable|" + rig.workspace.reason));
     }
 
     // `system` follows the desktop's preference as it changes; light and dark ignore it.

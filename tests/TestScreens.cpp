@@ -261,7 +261,7 @@ private slots:
         auto window = open(rig);
         QQuickItem* root = window->contentItem();
         QCOMPARE(textOf(root, "waylandNotice"),
-                 "App protection needs an X11 session; folders, activity and settings work as usual.");
+                 "This compositor cannot hide windows. Folders, activity and settings work as usual.");
         click(one(root, "sidebar-settings"));
         QCOMPARE(textOf(root, "authStatus"),
                  "No biometrics available — your account password is used as the fallback.");

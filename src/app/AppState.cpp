@@ -55,6 +55,11 @@ AppState::AppState(const PlatformServices& platform, QObject* parent)
 
 AppState::~AppState() = default;
 
+QString AppState::appProtectionProblem() const
+{
+    return m_platform.workspace.unsupportedReason();
+}
+
 void AppState::start()
 {
     if (m_started)
@@ -72,9 +77,12 @@ void AppState::start()
         m_policy->setSettings(settings);
     }
 
-    // Without a backend that can hide windows nothing is locked or hidden, so nothing claims to be.
+    // Without a backend that can hide windows nothing is locked or hidden, so nothing claims to be;
+    // the activity log says why once per start, as the Apps screen does.
     if (m_appProtectionSupported)
         m_appEngine->start();
+    else
+        m_log->record(LogEventKind::error, tr("App protection unavailable"), appProtectionProblem());
     QPointer<FolderProtectionEngine> folders(m_folderEngine.get());
     m_sessions->onFolderSessionExpired = [folders](const QUuid& id) {
         if (folders)

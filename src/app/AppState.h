@@ -40,6 +40,8 @@ public:
     ProtectionChanges* changes() const { return m_changes.get(); }
     // Whether applications can be watched and hidden in this session; fixed for its life.
     bool appProtectionSupported() const { return m_appProtectionSupported; }
+    // Why not, when not: what the session lacks and what can be done about it.
+    QString appProtectionProblem() const;
     // Whether Veilmark's windows draw dark: the stored appearance, or the desktop's preference.
     bool isDark() const { return m_dark; }
 

@@ -18,6 +18,9 @@ public:
     // Whether running applications can be watched and hidden in this session. Decided once, when
     // the backend is chosen; app protection does not start when false.
     virtual bool isSupported() const = 0;
+    // When not supported: what this session lacks and, where something can be done, what, in words
+    // the Apps screen and the activity log show as they stand.
+    virtual QString unsupportedReason() const { return {}; }
     // Every running application with a known bundle identifier, in the order they appeared.
     virtual QStringList runningApplications() const = 0;
     // Hides every window of the application / brings them back / brings it to the front.

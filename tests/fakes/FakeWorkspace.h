@@ -15,8 +15,10 @@ public:
     QStringList actions; // "hide x", "unhide x", "activate x"
     QHash<QString, QImage> icons;
     bool supported = true;
+    QString reason = "This compositor cannot hide windows.";
 
     bool isSupported() const override { return supported; }
+    QString unsupportedReason() const override { return supported ? QString() : reason; }
     QStringList runningApplications() const override { return running; }
     void hide(const QString& id) override
     {

@@ -8,12 +8,19 @@
 class UnsupportedWorkspace : public Workspace
 {
 public:
-    using Workspace::Workspace;
+    explicit UnsupportedWorkspace(const QString& reason, QObject* parent = nullptr)
+        : Workspace(parent)
+        , m_reason(reason)
+    {}
 
     bool isSupported() const override { return false; }
+    QString unsupportedReason() const override { return m_reason; }
     QStringList runningApplications() const override { return {}; }
     void hide(const QString&) override {}
     void unhide(const QString&) override {}
     void activate(const QString&) override {}
     QImage icon(const QString&) const override { return {}; }
+
+private:
+    QString m_reason;
 };

@@ -82,6 +82,7 @@ PlasmaWorkspace::PlasmaWorkspace(WaylandConnection& connection, QObject* parent)
     // The windows open now and their initial states, before anyone asks.
     connection.roundtrip();
     connection.roundtrip();
+    adoptWindows();
 }
 
 PlasmaWorkspace::~PlasmaWorkspace()
@@ -135,15 +136,19 @@ void PlasmaWorkspace::minimize(Window window)
 {
     org_kde_plasma_window_set_state(plasmaWindow(window), ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_MINIMIZED,
                                     ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_MINIMIZED);
+    // Requests leave at once, not when the event loop next waits: the engine acts on them.
+    m_connection.flush();
 }
 
 void PlasmaWorkspace::unminimize(Window window)
 {
     org_kde_plasma_window_set_state(plasmaWindow(window), ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_MINIMIZED, 0);
+    m_connection.flush();
 }
 
 void PlasmaWorkspace::activateWindow(Window window)
 {
     org_kde_plasma_window_set_state(plasmaWindow(window), ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE,
                                     ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE);
+    m_connection.flush();
 }

@@ -95,6 +95,14 @@ void ToplevelWorkspace::closeAll()
         windowClosed(window);
 }
 
+void ToplevelWorkspace::adoptWindows()
+{
+    m_settle->stop();
+    settleActivation();
+    m_noneSettle->stop();
+    m_pending.clear();
+}
+
 void ToplevelWorkspace::join(Window window, const QString& id)
 {
     Application* app = application(id);

@@ -49,6 +49,9 @@ protected:
     void windowClosed(Window window);
     // The compositor is gone: every application terminates.
     void closeAll();
+    // The windows open when the workspace was made are running, not launched, and the one in front
+    // is active without being reported as activated.
+    void adoptWindows();
 
     virtual void minimize(Window window) = 0;
     virtual void unminimize(Window window) = 0;

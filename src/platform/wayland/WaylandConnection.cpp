@@ -127,8 +127,12 @@ void WaylandConnection::readEvents()
             return;
         }
     }
-    if (wl_display_read_events(m_display) < 0 || wl_display_dispatch_pending(m_display) < 0)
+    if (wl_display_read_events(m_display) < 0 || wl_display_dispatch_pending(m_display) < 0) {
         checkError();
+        return;
+    }
+    // What the handlers asked for in answer leaves now, whether or not the loop waits next.
+    flush();
 }
 
 // Returns false and reports the loss once, when the connection has failed.

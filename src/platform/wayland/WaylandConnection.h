@@ -15,6 +15,9 @@ struct wl_registry;
 struct wl_seat;
 class QSocketNotifier;
 
+// Signals carry the compositor's objects as they are; Qt never looks inside them.
+Q_DECLARE_OPAQUE_POINTER(wl_output*)
+
 // Veilmark's own connection to the Wayland compositor, beside the one Qt's platform plugin may
 // hold: the protocols that watch other clients' windows and put surfaces on the overlay layer are
 // unknown to Qt 6.4, and a connection of our own works whatever plugin Qt runs on. Events are

@@ -61,6 +61,7 @@ WlrWorkspace::WlrWorkspace(WaylandConnection& connection, QObject* parent)
     });
     // The windows open now, before anyone asks.
     connection.roundtrip();
+    adoptWindows();
 }
 
 WlrWorkspace::~WlrWorkspace()
@@ -105,15 +106,19 @@ zwlr_foreign_toplevel_handle_v1* WlrWorkspace::handle(Window window)
 void WlrWorkspace::minimize(Window window)
 {
     zwlr_foreign_toplevel_handle_v1_set_minimized(handle(window));
+    // Requests leave at once, not when the event loop next waits: the engine acts on them.
+    m_connection.flush();
 }
 
 void WlrWorkspace::unminimize(Window window)
 {
     zwlr_foreign_toplevel_handle_v1_unset_minimized(handle(window));
+    m_connection.flush();
 }
 
 void WlrWorkspace::activateWindow(Window window)
 {
     if (wl_seat* seat = m_connection.seat())
         zwlr_foreign_toplevel_handle_v1_activate(handle(window), seat);
+    m_connection.flush();
 }

@@ -42,6 +42,11 @@ bool ViewContext::appProtectionSupported() const
     return m_state.appProtectionSupported();
 }
 
+QString ViewContext::appProtectionProblem() const
+{
+    return m_state.appProtectionProblem();
+}
+
 QString ViewContext::storageNotice() const
 {
     return m_state.storageNotice();

@@ -39,6 +39,7 @@ class ViewContext : public QObject
     Q_PROPERTY(DesktopEntryModel* installedApps READ installedApps CONSTANT)
     Q_PROPERTY(DirectoryModel* directories READ directories CONSTANT)
     Q_PROPERTY(bool appProtectionSupported READ appProtectionSupported CONSTANT)
+    Q_PROPERTY(QString appProtectionProblem READ appProtectionProblem CONSTANT)
     Q_PROPERTY(QString version READ version CONSTANT)
     // One line about stored documents the window must not hide: unreadable, kept aside, or not saved.
     Q_PROPERTY(QString storageNotice READ storageNotice NOTIFY storageNoticeChanged)
@@ -58,6 +59,7 @@ public:
     DesktopEntryModel* installedApps() const { return m_installedApps; }
     DirectoryModel* directories() const { return m_directories; }
     bool appProtectionSupported() const;
+    QString appProtectionProblem() const;
     static QString version();
     QString storageNotice() const;
 

@@ -39,10 +39,10 @@ Item {
         Text {
             objectName: "waylandNotice"
             visible: !view.context.appProtectionSupported
-            text: qsTr("App protection needs an X11 session; folders, activity and settings work as usual.")
+            text: qsTr("%1 Folders, activity and settings work as usual.").arg(view.context.appProtectionProblem)
             font.pixelSize: 12
             color: Theme.orange
-            elide: Text.ElideRight
+            wrapMode: Text.Wrap
             Layout.fillWidth: true
         }
 
