@@ -25,6 +25,11 @@ packages=(
   # accessibility tests: the AT-SPI bus and its Python client
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   clang libclang-rt-14-dev
+  # Wayland: the protocol libraries and generators, and the headless compositors the Wayland tests
+  # run under (tests/wayland: sway with grim and wtype; KWin with kbuildsycoca5 for its grants)
+  libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libxkbcommon-dev
+  qt6-wayland qt6-wayland-dev qt6-wayland-dev-tools qt6-base-private-dev
+  sway grim wtype foot kwin-wayland libkf5service-bin python3-dbus
   # data and package checks: desktop entry, AppStream metainfo, the Debian package
   desktop-file-utils appstream lintian
 )

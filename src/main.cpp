@@ -1,3 +1,4 @@
+#include "LayerShieldDisplay.h"
 #include "MainWindow.h"
 #include "PresencePromptWindow.h"
 #include "ShieldWindows.h"
@@ -28,6 +29,10 @@
 #include "platform/linux/XdgAutostart.h"
 #include "platform/unsupported/UnsupportedShieldDisplay.h"
 #include "platform/unsupported/UnsupportedWorkspace.h"
+#include "platform/wayland/LayerShellSurfaces.h"
+#include "platform/wayland/PlasmaWorkspace.h"
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WlrWorkspace.h"
 #include "store/EventLog.h"
 #include "store/PolicyStore.h"
 
@@ -107,10 +112,18 @@ pid_t startRendererProbe(int argc, char* argv[])
 // Without OpenGL Qt Quick aborts; the software renderer draws every view, blur included,
 // because blurs are computed on the CPU. It is also chosen over OpenGL emulated on the CPU:
 // for these flat views it shows the first frame sooner and keeps far less memory resident.
-void chooseSceneGraphBackend(pid_t probe)
+void chooseSceneGraphBackend(pid_t probe, bool offscreenShield)
 {
     if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
         return;
+    // A shield drawn into shared memory for the compositor is drawn by the software renderer, and
+    // Qt Quick has one renderer for all windows.
+    if (offscreenShield) {
+        if (probe > 0)
+            waitpid(probe, nullptr, 0);
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        return;
+    }
     bool hardware = false;
     int status = 0;
     pid_t waited = -1;
@@ -137,26 +150,95 @@ void chooseSceneGraphBackend(pid_t probe)
 }
 
 // The window-system backend of this session: the one place that decides whether applications can
-// be watched and hidden. Under Wayland, Xwayland shows only the X clients, and hiding them protects
-// nothing, so a Wayland session gets the unsupported backend even when an X server answers.
+// be watched and hidden, and how. X11 sessions use X11. Under Wayland, Xwayland shows only the X
+// clients, and hiding them protects nothing: Wayland sessions use what the compositor offers on a
+// connection of Veilmark's own (wlroots' foreign toplevels or KWin's window management to watch and
+// hide, the layer shell for the shield), or the unsupported backend, which says what is missing.
 struct WindowSystem
 {
+    std::unique_ptr<WaylandConnection> wayland; // outlives everything built on it
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<ShieldDisplay> shield;
+    // The shield is drawn off screen into the compositor's surfaces, by the software renderer.
+    bool drawsOffscreen = false;
 };
+
+bool isWaylandSession()
+{
+    const QString session = qEnvironmentVariable("XDG_SESSION_TYPE");
+    return session == QLatin1String("wayland") ||
+           (session.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY") &&
+            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
+}
+
+// What keeps app protection off on this compositor, in the user's words; empty when nothing does.
+QString waylandProblem(const WaylandConnection& wayland, bool canWatch)
+{
+    const auto offersPrefix = [&wayland](const char* prefix) {
+        const QList<WaylandConnection::Global> globals = wayland.globals();
+        return std::any_of(globals.cbegin(), globals.cend(),
+                           [prefix](const WaylandConnection::Global& global) {
+                               return global.interface.startsWith(prefix);
+                           });
+    };
+    if (!wayland.isConnected())
+        return QCoreApplication::translate(
+                   "main", "App protection is off: Veilmark cannot connect to the Wayland compositor (%1).")
+            .arg(wayland.problem());
+    if (!canWatch && offersPrefix("org_kde_kwin"))
+        return QCoreApplication::translate(
+                   "main", "App protection is off: KWin shows its windows only to programs that an "
+                           "installed desktop entry names, and none names %1. Start the installed "
+                           "Veilmark; after installing it, log out and in once.")
+            .arg(QCoreApplication::applicationFilePath());
+    if (!canWatch && (offersPrefix("gtk_shell") ||
+                      qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("GNOME"))))
+        return QCoreApplication::translate(
+            "main", "App protection is off: GNOME Shell lets no application watch or hide "
+                    "other windows, and this version of Veilmark has no Shell extension for it.");
+    if (!canWatch)
+        return QCoreApplication::translate(
+            "main", "App protection is off: this compositor offers no way to watch and hide "
+                    "other applications' windows.");
+    if (wayland.offeredVersion("zwlr_layer_shell_v1") == 0)
+        return QCoreApplication::translate(
+            "main", "App protection is off: this compositor cannot keep Veilmark's shield "
+                    "above other windows (it offers no layer shell).");
+    return {};
+}
 
 WindowSystem chooseWindowSystem()
 {
-    const QString session = qEnvironmentVariable("XDG_SESSION_TYPE");
-    const bool wayland =
-        session == QLatin1String("wayland") || (session.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY") &&
-                                                !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"));
-    if (!wayland) {
+    WindowSystem chosen;
+    QString problem;
+    if (!isWaylandSession()) {
         auto x11 = std::make_unique<X11Workspace>();
-        if (x11->isSupported())
-            return {std::move(x11), std::make_unique<ShieldWindows>()};
+        if (x11->isSupported()) {
+            chosen.workspace = std::move(x11);
+            chosen.shield = std::make_unique<ShieldWindows>();
+            return chosen;
+        }
+        problem = QCoreApplication::translate(
+            "main", "App protection is off: Veilmark cannot connect to the X server.");
+    } else {
+        chosen.wayland = std::make_unique<WaylandConnection>();
+        WaylandConnection& wayland = *chosen.wayland;
+        if (WlrWorkspace::isOffered(wayland))
+            chosen.workspace = std::make_unique<WlrWorkspace>(wayland);
+        else if (PlasmaWorkspace::isOffered(wayland))
+            chosen.workspace = std::make_unique<PlasmaWorkspace>(wayland);
+        problem = waylandProblem(wayland, chosen.workspace && chosen.workspace->isSupported());
+        if (problem.isEmpty()) {
+            chosen.shield =
+                std::make_unique<LayerShieldDisplay>(std::make_unique<LayerShellSurfaces>(wayland));
+            chosen.drawsOffscreen = true;
+            return chosen;
+        }
     }
-    return {std::make_unique<UnsupportedWorkspace>(), std::make_unique<UnsupportedShieldDisplay>()};
+    std::fprintf(stderr, "veilmark: %s\n", qPrintable(problem));
+    chosen.workspace = std::make_unique<UnsupportedWorkspace>(problem);
+    chosen.shield = std::make_unique<UnsupportedShieldDisplay>();
+    return chosen;
 }
 
 // Resident memory of this process in MiB (VmRSS, or another field of /proc/self/status).
@@ -268,9 +350,6 @@ int main(int argc, char* argv[])
         return runCommandLine(argc, argv);
     QElapsedTimer sinceStart;
     sinceStart.start();
-    // No core dumps and no ptrace by other processes of the user: typed passwords pass through
-    // this process's memory.
-    prctl(PR_SET_DUMPABLE, 0);
     // Qt aborts deep inside the platform plugin without a display; say it plainly instead.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         std::fputs("veilmark: no graphical display found (DISPLAY and WAYLAND_DISPLAY are unset); "
@@ -317,7 +396,12 @@ int main(int argc, char* argv[])
         secrets = std::make_unique<LibsecretStore>();
     else
         secrets = std::make_unique<FileSecretStore>();
+    // KWin reads the executable of a client when it connects, to grant its window management; an
+    // undumpable process hides it, so the compositor connection comes first.
     const WindowSystem windowSystem = chooseWindowSystem();
+    // No core dumps and no ptrace by other processes of the user: typed passwords pass through
+    // this process's memory. Nothing has been typed yet: the event loop has not run.
+    prctl(PR_SET_DUMPABLE, 0);
     DesktopEntryIndex installedApps;
     LogindSystemEvents systemEvents;
     XdgAutostart loginItems(QStringLiteral(VEILMARK_APP_ID), QCoreApplication::applicationFilePath());
@@ -358,7 +442,7 @@ int main(int argc, char* argv[])
     });
 
     // As late as possible, so the probe runs alongside the start-up above; before the first window.
-    chooseSceneGraphBackend(rendererProbe);
+    chooseSceneGraphBackend(rendererProbe, windowSystem.drawsOffscreen);
     ViewContext viewContext(state, QDir::homePath());
     UiShell shell(viewContext);
     QObject::connect(&instance, &SingleInstance::activationRequested, &shell, &UiShell::showMainWindow);

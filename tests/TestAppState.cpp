@@ -184,7 +184,7 @@ private slots:
         stored.apps = {{"a", "A", "/nonexistent/a.desktop"}, {"broken", "B", "/nonexistent/b.desktop"}};
         QByteArray policy = stored.encode();
         policy.replace(R"("name": "B")", R"("name": 2)");
-        Rig rig({}, false, {{"policies.json", policy}, {"events.json", "[1]"}});
+        Rig rig({}, true, {{"policies.json", policy}, {"events.json", "[1]"}});
         const QString policyCopy = rig.state->policy()->unreadableCopy();
         const QString logCopy = rig.state->log()->unreadableCopy();
         QVERIFY(!policyCopy.isEmpty() && !logCopy.isEmpty());

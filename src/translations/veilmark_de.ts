@@ -253,6 +253,10 @@
         <source>Launch at Login</source>
         <translation>Beim Anmelden starten</translation>
     </message>
+    <message>
+        <source>App protection unavailable</source>
+        <translation>App-Schutz nicht verfügbar</translation>
+    </message>
 </context>
 <context>
     <name>AppearancePicker</name>
@@ -288,16 +292,16 @@
         <translation>App hinzufügen</translation>
     </message>
     <message>
-        <source>App protection needs an X11 session; folders, activity and settings work as usual.</source>
-        <translation>Der App-Schutz benötigt eine X11-Sitzung; Ordner, Aktivität und Einstellungen funktionieren wie gewohnt.</translation>
-    </message>
-    <message>
         <source>No protected apps yet</source>
         <translation>Noch keine geschützten Apps</translation>
     </message>
     <message>
         <source>Add an app and it will instantly hide and blur whenever it opens, until you unlock it with your fingerprint or password.</source>
         <translation>Fügen Sie eine App hinzu: Sobald sie sich öffnet, wird sie sofort verborgen und unscharf gemacht, bis Sie sie mit Ihrem Fingerabdruck oder Passwort entsperren.</translation>
+    </message>
+    <message>
+        <source>%1 Folders, activity and settings work as usual.</source>
+        <translation>%1 Ordner, Aktivität und Einstellungen funktionieren wie gewohnt.</translation>
     </message>
 </context>
 <context>
@@ -807,6 +811,21 @@ Exit-Status:
     <message>
         <source>No keyring is available.</source>
         <translation>Kein Schlüsselbund verfügbar.</translation>
+    </message>
+</context>
+<context>
+    <name>LayerShellSurfaces</name>
+    <message>
+        <source>The compositor offers no overlay layer (zwlr_layer_shell_v1)</source>
+        <translation>Der Compositor bietet keine Overlay-Ebene (zwlr_layer_shell_v1)</translation>
+    </message>
+    <message>
+        <source>The compositor offers no surfaces in shared memory</source>
+        <translation>Der Compositor bietet keine Flächen im gemeinsamen Speicher</translation>
+    </message>
+    <message>
+        <source>The compositor has no outputs</source>
+        <translation>Der Compositor hat keine Bildschirme</translation>
     </message>
 </context>
 <context>
@@ -1329,6 +1348,25 @@ Exit-Status:
     </message>
 </context>
 <context>
+    <name>WaylandConnection</name>
+    <message>
+        <source>No Wayland display is set (WAYLAND_DISPLAY is empty)</source>
+        <translation>Kein Wayland-Display gesetzt (WAYLAND_DISPLAY ist leer)</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the Wayland display %1: %2</source>
+        <translation>Keine Verbindung zum Wayland-Display %1: %2</translation>
+    </message>
+    <message>
+        <source>The compositor ended the connection: protocol error %1 on %2</source>
+        <translation>Der Compositor hat die Verbindung beendet: Protokollfehler %1 an %2</translation>
+    </message>
+    <message>
+        <source>The connection to the compositor was lost: %1</source>
+        <translation>Die Verbindung zum Compositor ist verloren: %1</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>App quit</source>
@@ -1349,6 +1387,30 @@ Exit-Status:
     <message>
         <source>Guardian ended</source>
         <translation>Wächter beendet</translation>
+    </message>
+    <message>
+        <source>App protection is off: Veilmark cannot connect to the Wayland compositor (%1).</source>
+        <translation>App-Schutz ist aus: Veilmark kann sich nicht mit dem Wayland-Compositor verbinden (%1).</translation>
+    </message>
+    <message>
+        <source>App protection is off: KWin shows its windows only to programs that an installed desktop entry names, and none names %1. Start the installed Veilmark; after installing it, log out and in once.</source>
+        <translation>App-Schutz ist aus: KWin zeigt seine Fenster nur Programmen, die ein installierter Desktop-Eintrag nennt, und keiner nennt %1. Starten Sie das installierte Veilmark; melden Sie sich nach der Installation einmal ab und wieder an.</translation>
+    </message>
+    <message>
+        <source>App protection is off: GNOME Shell lets no application watch or hide other windows, and this version of Veilmark has no Shell extension for it.</source>
+        <translation>App-Schutz ist aus: GNOME Shell lässt keine Anwendung andere Fenster beobachten oder ausblenden, und diese Version von Veilmark hat keine Shell-Erweiterung dafür.</translation>
+    </message>
+    <message>
+        <source>App protection is off: this compositor offers no way to watch and hide other applications&apos; windows.</source>
+        <translation>App-Schutz ist aus: Dieser Compositor bietet keine Möglichkeit, Fenster anderer Anwendungen zu beobachten und auszublenden.</translation>
+    </message>
+    <message>
+        <source>App protection is off: this compositor cannot keep Veilmark&apos;s shield above other windows (it offers no layer shell).</source>
+        <translation>App-Schutz ist aus: Dieser Compositor kann Veilmarks Schutzschild nicht über anderen Fenstern halten (er bietet keine Layer-Shell).</translation>
+    </message>
+    <message>
+        <source>App protection is off: Veilmark cannot connect to the X server.</source>
+        <translation>App-Schutz ist aus: Veilmark kann sich nicht mit dem X-Server verbinden.</translation>
     </message>
 </context>
 </TS>

@@ -253,6 +253,10 @@
         <source>Launch at Login</source>
         <translation>Lancer à l’ouverture de session</translation>
     </message>
+    <message>
+        <source>App protection unavailable</source>
+        <translation>Protection des apps indisponible</translation>
+    </message>
 </context>
 <context>
     <name>AppearancePicker</name>
@@ -288,16 +292,16 @@
         <translation>Ajouter une app</translation>
     </message>
     <message>
-        <source>App protection needs an X11 session; folders, activity and settings work as usual.</source>
-        <translation>La protection des apps nécessite une session X11 — les dossiers, l’activité et les réglages fonctionnent normalement.</translation>
-    </message>
-    <message>
         <source>No protected apps yet</source>
         <translation>Aucune app protégée pour l’instant</translation>
     </message>
     <message>
         <source>Add an app and it will instantly hide and blur whenever it opens, until you unlock it with your fingerprint or password.</source>
         <translation>Ajoutez une app&#xa0;: dès qu’elle s’ouvre, elle est aussitôt masquée et floutée, jusqu’à ce que vous la déverrouilliez avec votre empreinte digitale ou votre mot de passe.</translation>
+    </message>
+    <message>
+        <source>%1 Folders, activity and settings work as usual.</source>
+        <translation>%1 Les dossiers, l’activité et les réglages fonctionnent normalement.</translation>
     </message>
 </context>
 <context>
@@ -807,6 +811,21 @@ Code de sortie&#xa0;:
     <message>
         <source>No keyring is available.</source>
         <translation>Aucun trousseau n’est disponible.</translation>
+    </message>
+</context>
+<context>
+    <name>LayerShellSurfaces</name>
+    <message>
+        <source>The compositor offers no overlay layer (zwlr_layer_shell_v1)</source>
+        <translation>Le compositeur n’offre pas de couche de superposition (zwlr_layer_shell_v1)</translation>
+    </message>
+    <message>
+        <source>The compositor offers no surfaces in shared memory</source>
+        <translation>Le compositeur n’offre pas de surfaces en mémoire partagée</translation>
+    </message>
+    <message>
+        <source>The compositor has no outputs</source>
+        <translation>Le compositeur n’a aucun écran</translation>
     </message>
 </context>
 <context>
@@ -1329,6 +1348,25 @@ Code de sortie&#xa0;:
     </message>
 </context>
 <context>
+    <name>WaylandConnection</name>
+    <message>
+        <source>No Wayland display is set (WAYLAND_DISPLAY is empty)</source>
+        <translation>Aucun affichage Wayland défini (WAYLAND_DISPLAY est vide)</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the Wayland display %1: %2</source>
+        <translation>Connexion impossible à l’affichage Wayland %1 : %2</translation>
+    </message>
+    <message>
+        <source>The compositor ended the connection: protocol error %1 on %2</source>
+        <translation>Le compositeur a mis fin à la connexion : erreur de protocole %1 sur %2</translation>
+    </message>
+    <message>
+        <source>The connection to the compositor was lost: %1</source>
+        <translation>La connexion au compositeur est perdue : %1</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>App quit</source>
@@ -1349,6 +1387,30 @@ Code de sortie&#xa0;:
     <message>
         <source>Guardian ended</source>
         <translation>Gardien arrêté</translation>
+    </message>
+    <message>
+        <source>App protection is off: Veilmark cannot connect to the Wayland compositor (%1).</source>
+        <translation>La protection des apps est désactivée : Veilmark ne peut pas se connecter au compositeur Wayland (%1).</translation>
+    </message>
+    <message>
+        <source>App protection is off: KWin shows its windows only to programs that an installed desktop entry names, and none names %1. Start the installed Veilmark; after installing it, log out and in once.</source>
+        <translation>La protection des apps est désactivée : KWin ne montre ses fenêtres qu’aux programmes nommés par une entrée de bureau installée, et aucune ne nomme %1. Lancez le Veilmark installé ; après l’installation, fermez la session et rouvrez-la une fois.</translation>
+    </message>
+    <message>
+        <source>App protection is off: GNOME Shell lets no application watch or hide other windows, and this version of Veilmark has no Shell extension for it.</source>
+        <translation>La protection des apps est désactivée : GNOME Shell ne permet à aucune application d’observer ou de masquer d’autres fenêtres, et cette version de Veilmark n’a pas d’extension Shell pour cela.</translation>
+    </message>
+    <message>
+        <source>App protection is off: this compositor offers no way to watch and hide other applications&apos; windows.</source>
+        <translation>La protection des apps est désactivée : ce compositeur n’offre aucun moyen d’observer et de masquer les fenêtres des autres applications.</translation>
+    </message>
+    <message>
+        <source>App protection is off: this compositor cannot keep Veilmark&apos;s shield above other windows (it offers no layer shell).</source>
+        <translation>La protection des apps est désactivée : ce compositeur ne peut pas garder le bouclier de Veilmark au-dessus des autres fenêtres (il n’offre pas de layer shell).</translation>
+    </message>
+    <message>
+        <source>App protection is off: Veilmark cannot connect to the X server.</source>
+        <translation>La protection des apps est désactivée : Veilmark ne peut pas se connecter au serveur X.</translation>
     </message>
 </context>
 </TS>

@@ -25,14 +25,18 @@ namespace {
 // What the field holds for each typed character (a private-use character: nothing types it).
 constexpr QChar MaskCharacter(0xE000);
 
-// The visible shield window that should hold the prompt: the one on the screen with the pointer,
-// else the one on the primary screen, else any.
+// The shield window up that should hold the prompt: the one its display prefers (drawn off screen,
+// where Qt does not know the pointer), else the one on the screen with the pointer, else the one
+// on the primary screen, else any.
 ShieldWindow* shieldForPrompt()
 {
     QList<ShieldWindow*> shields;
     for (QWindow* window : QGuiApplication::topLevelWindows())
-        if (auto* shield = qobject_cast<ShieldWindow*>(window); shield && shield->isVisible())
+        if (auto* shield = qobject_cast<ShieldWindow*>(window); shield && shield->isShown())
             shields.append(shield);
+    for (ShieldWindow* shield : std::as_const(shields))
+        if (shield->prefersPrompt())
+            return shield;
     for (QScreen* screen : {QGuiApplication::screenAt(QCursor::pos()), QGuiApplication::primaryScreen()})
         for (ShieldWindow* shield : std::as_const(shields))
             if (screen && shield->screen() == screen)
@@ -106,7 +110,7 @@ void PresencePromptWindow::place()
         m_host = shield;
         // Taken down under the open prompt (its screen unplugged): the prompt moves on, to another
         // shield window or into its own.
-        m_hostVisibility = connect(shield, &QWindow::visibleChanged, this, [this](bool visible) {
+        m_hostVisibility = connect(shield, &ShieldWindow::shownChanged, this, [this](bool visible) {
             if (!visible && m_open) {
                 wipeField();
                 place();
@@ -357,7 +361,7 @@ void PresencePromptWindow::close()
 
 bool PresencePromptWindow::isVisible() const
 {
-    return m_open && ((m_host && m_host->isVisible()) || (m_view && m_view->isVisible()));
+    return m_open && ((m_host && m_host->isShown()) || (m_view && m_view->isVisible()));
 }
 
 void PresencePromptWindow::submitPassword(QObject* field)

@@ -17,13 +17,34 @@ ShieldWindow::ShieldWindow(QScreen* screen, ShieldModel& model, QQmlEngine* engi
     setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint | Qt::WindowStaysOnTopHint);
     setColor(Qt::black);
     setResizeMode(QQuickView::SizeRootObjectToView);
+    connect(this, &QWindow::visibleChanged, this, &ShieldWindow::shownChanged);
+}
+
+ShieldWindow::ShieldWindow(QQuickRenderControl* control, ShieldModel& model)
+    : QQuickView(QUrl(), control)
+    , m_model(model)
+    , m_offscreen(true)
+{
+    setTitle(QStringLiteral("Veilmark"));
+    setColor(Qt::black);
+    setResizeMode(QQuickView::SizeRootObjectToView);
+}
+
+void ShieldWindow::setShown(bool shown)
+{
+    if (!m_offscreen || shown == m_offscreenShown)
+        return;
+    m_offscreenShown = shown;
+    emit shownChanged(shown);
 }
 
 void ShieldWindow::load(const QImage& backdrop)
 {
-    setInitialProperties({{QStringLiteral("model"), QVariant::fromValue(&m_model)},
-                          {QStringLiteral("backdrop"), backdrop},
-                          {QStringLiteral("prompt"), QVariant::fromValue(m_prompt.data())}});
+    setInitialProperties(
+        {{QStringLiteral("model"), QVariant::fromValue(&m_model)},
+         // No picture of the screen (none is taken on Wayland): the material is its tint alone.
+         {QStringLiteral("backdrop"), backdrop.isNull() ? QVariant::fromValue(nullptr) : QVariant(backdrop)},
+         {QStringLiteral("prompt"), QVariant::fromValue(m_prompt.data())}});
     setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veilmark/qml/ShieldView.qml")));
 }
 

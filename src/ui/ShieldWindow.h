@@ -5,6 +5,7 @@
 #include <QQuickView>
 
 class QQmlEngine;
+class QQuickRenderControl;
 class ShieldModel;
 
 // One screen's shield: a window covering the whole screen, showing ShieldView over the shared
@@ -17,6 +18,18 @@ class ShieldWindow : public QQuickView
 
 public:
     ShieldWindow(QScreen* screen, ShieldModel& model, QQmlEngine* engine);
+    // A shield never shown by Qt: `control` renders it off screen, for a compositor's overlay
+    // surface to show. It has an engine of its own, as a view drawn through a render control must.
+    ShieldWindow(QQuickRenderControl* control, ShieldModel& model);
+
+    // Whether it covers its screen: mapped, or (drawn off screen) on its overlay surface.
+    bool isShown() const { return m_offscreen ? m_offscreenShown : isVisible(); }
+    // For a shield drawn off screen, set by whoever shows its frames.
+    void setShown(bool shown);
+    // The shield to hold the next prompt (the one under the pointer), when whoever shows the
+    // shields knows better than the pointer's position in Qt.
+    bool prefersPrompt() const { return m_prefersPrompt; }
+    void setPrefersPrompt(bool prefers) { m_prefersPrompt = prefers; }
 
     ShieldModel& model() const { return m_model; }
 
@@ -38,6 +51,7 @@ public:
 signals:
     void pressed();
     void promptChanged();
+    void shownChanged(bool shown);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -45,4 +59,7 @@ protected:
 private:
     ShieldModel& m_model;
     QPointer<QObject> m_prompt;
+    bool m_offscreen = false;
+    bool m_offscreenShown = false;
+    bool m_prefersPrompt = false;
 };

@@ -67,10 +67,19 @@ void ToplevelWorkspace::windowChanged(Window window, const QString& appId, quint
                 join(window, id);
         }
     }
-    m_windows[window].active = active;
+    WindowState& current = m_windows[window];
+    const bool activated = active && !current.active;
+    if (activated)
+        current.activatedSinceHidden = true;
+    current.active = active;
     if (active)
-        if (Application* app = application(m_windows[window].id))
+        if (Application* app = application(current.id))
             app->lastActive = window;
+    // Reported at once: a compositor may send a window's activation and its loss in one batch (sway
+    // tells of the window given back the keyboard only when another takes it), and an application
+    // that was in front must be seen leaving it.
+    if (activated && !current.id.isEmpty())
+        setActiveApplication(current.id);
     m_settle->start();
     emitLater();
 }
@@ -135,8 +144,10 @@ void ToplevelWorkspace::leave(Window window, const QString& id)
 
 void ToplevelWorkspace::settleActivation()
 {
-    const auto active = std::find_if(m_windows.cbegin(), m_windows.cend(),
-                                     [](const WindowState& state) { return state.active; });
+    const auto active = std::find_if(m_windows.cbegin(), m_windows.cend(), [this](const WindowState& state) {
+        const Application* app = application(state.id);
+        return state.active && (!app || !app->hidden || state.activatedSinceHidden);
+    });
     if (active == m_windows.cend()) {
         if (!m_activeApplication.isEmpty() && !m_noneSettle->isActive())
             m_noneSettle->start();
@@ -201,8 +212,10 @@ void ToplevelWorkspace::hide(const QString& bundleID)
     if (!app || !isSupported())
         return;
     app->hidden = true;
-    for (Window window : std::as_const(app->windows))
+    for (Window window : std::as_const(app->windows)) {
+        m_windows[window].activatedSinceHidden = false;
         minimize(window);
+    }
     // No longer in front, whatever the compositor reports next; brought forward again, even at once,
     // it is activated anew.
     if (m_activeApplication == bundleID)
@@ -217,6 +230,8 @@ void ToplevelWorkspace::unhide(const QString& bundleID)
     app->hidden = false;
     for (Window window : std::as_const(app->windows))
         unminimize(window);
+    // A window the compositor kept active while hidden is in front again without a new report.
+    m_settle->start();
 }
 
 void ToplevelWorkspace::activate(const QString& bundleID)

@@ -20,7 +20,8 @@ class QTimer;
 // An application launches with its first window and terminates with its last; an active application
 // that terminates is not also reported as deactivated. Activation is settled once the compositor's
 // batch of events has been handled, so a switch from one window to another never reports the
-// application in between as deactivated; focus on no window at all (a layer surface, say)
+// application in between as deactivated, and an activation is reported even when the compositor
+// takes it back in the same batch; focus on no window at all (a layer surface, say)
 // deactivates once it has stayed there for a fifth of a second. Hiding the active application
 // deactivates it at once. Hidden means until unhide() or activate(): a window the application
 // opens meanwhile is hidden too.
@@ -71,6 +72,9 @@ private:
         quint32 pid = 0;
         QString id; // the application it belongs to; empty for none
         bool active = false;
+        // Reported active since its application was hidden: brought to the front anew. Compositors
+        // without a minimized state leave a hidden window active; that alone does not count.
+        bool activatedSinceHidden = false;
     };
     enum class Change
     {
@@ -95,8 +99,9 @@ private:
     QHash<Window, WindowState> m_windows;
     QList<Application> m_applications; // in the order they launched
     QString m_activeApplication;
-    QTimer* m_settle = nullptr;     // activation settles when the compositor's batch is handled
-    QTimer* m_noneSettle = nullptr; // runs while no window is active and an application still counts as active
+    QTimer* m_settle = nullptr; // activation settles when the compositor's batch is handled
+    QTimer* m_noneSettle =
+        nullptr; // runs while no window is active and an application still counts as active
     std::deque<std::pair<Change, QString>> m_pending;
     bool m_emitQueued = false;
 };

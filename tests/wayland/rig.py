@@ -1,0 +1,392 @@
+#!/usr/bin/python3
+"""Drives the compositor of a test session started by sway-session.sh or kwin-session.sh.
+
+Usage: rig.py outputs                    one line per output, left to right: NAME X Y WIDTH HEIGHT
+       rig.py type TEXT                  types TEXT into the focused window
+       rig.py activate APP_ID            focuses the window with that app_id
+       rig.py windows                    one JSON object per toplevel: app_id, focused, visible, pid
+       rig.py screenshot INDEX|all FILE  one output (index from `outputs`) or all; FILE '-' is
+                                         stdout; PPM, or PNG when FILE ends in .png
+
+Which compositor it talks to comes from VEILMARK_RIG (sway or kwin). On KWin, typing and screenshots
+use restricted interfaces: run this with the python binary the session granted them to
+($VEILMARK_RIG_PYTHON). Exit status 0 on success, 1 with a message on stderr otherwise.
+"""
+
+import json
+import os
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+
+class RigError(Exception):
+    pass
+
+
+# --- image output ------------------------------------------------------------------------------
+
+
+def write_image(path, width, height, rgb):
+    """Writes packed 8-bit RGB as PPM, or as PNG when the name says so."""
+    if path.endswith(".png"):
+        rows = b"".join(b"\0" + rgb[y * width * 3:(y + 1) * width * 3] for y in range(height))
+
+        def chunk(kind, data):
+            body = kind + data
+            return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+        data = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(rows, 1)) + chunk(b"IEND", b""))
+    else:
+        data = b"P6\n%d %d\n255\n" % (width, height) + rgb
+    if path == "-":
+        sys.stdout.buffer.write(data)
+        sys.stdout.buffer.flush()
+    else:
+        with open(path, "wb") as f:
+            f.write(data)
+
+
+def read_ppm(data):
+    """Parses grim's binary PPM (no comments) into (width, height, rgb)."""
+    fields = data.split(maxsplit=4)
+    if len(fields) < 5 or fields[0] != b"P6":
+        raise RigError("grim did not return a PPM image")
+    return int(fields[1]), int(fields[2]), fields[4]
+
+
+# --- sway ---------------------------------------------------------------------------------------
+
+
+def run(argv, stdin=None):
+    done = subprocess.run(argv, input=stdin, capture_output=True)
+    if done.returncode != 0:
+        said = (done.stderr or done.stdout).decode(errors="replace").strip()
+        raise RigError("%s failed (%d): %s" % (argv[0], done.returncode, said))
+    return done.stdout
+
+
+def sway_outputs():
+    outputs = [o for o in json.loads(run(["swaymsg", "-r", "-t", "get_outputs"])) if o.get("active")]
+    return sorted(((o["name"], o["rect"]["x"], o["rect"]["y"], o["rect"]["width"], o["rect"]["height"])
+                   for o in outputs), key=lambda o: (o[1], o[2]))
+
+
+def sway_windows():
+    found = []
+
+    def walk(node):
+        if node.get("pid") and node.get("type") in ("con", "floating_con"):
+            found.append({"app_id": node.get("app_id"), "focused": node.get("focused", False),
+                          "visible": node.get("visible", False), "pid": node["pid"]})
+        for child in node.get("nodes", []) + node.get("floating_nodes", []):
+            walk(child)
+
+    walk(json.loads(run(["swaymsg", "-r", "-t", "get_tree"])))
+    return found
+
+
+def sway_type(text):
+    # The first key after wtype's virtual keyboard appears is often lost: a lone Shift goes first.
+    # The text comes on stdin, so text starting with '-' is not taken for an option.
+    run(["wtype", "-k", "Shift_L", "-"], stdin=text.encode())
+
+
+def sway_activate(app_id):
+    run(["swaymsg", '[app_id="%s"] focus' % app_id.replace('"', '\\"')])
+
+
+def sway_screenshot(index, path):
+    argv = ["grim", "-t", "ppm"]
+    if index != "all":
+        argv += ["-o", pick_output(sway_outputs(), index)]
+    width, height, rgb = read_ppm(run(argv + ["-"]))
+    write_image(path, width, height, rgb)
+
+
+# --- KWin: a minimal Wayland wire client ---------------------------------------------------------
+
+
+class WaylandWire:
+    """Just enough of the Wayland wire format for fake input and wl_output: requests with int, uint,
+    string and new_id arguments, events decoded by the caller. One connection per use, since KWin
+    drops idle ones."""
+
+    def __init__(self):
+        path = os.path.join(os.environ["XDG_RUNTIME_DIR"], os.environ["WAYLAND_DISPLAY"])
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.sock.connect(path)
+        self.next_id = 2
+        self.buffer = b""
+        self.handlers = {}
+        self.globals = []
+        self.registry = self.new_id()
+        self.send(1, 1, struct.pack("<I", self.registry))  # wl_display.get_registry
+        self.handlers[self.registry] = self.on_registry
+        self.roundtrip()
+
+    def close(self):
+        self.sock.close()
+
+    def new_id(self):
+        self.next_id += 1
+        return self.next_id - 1
+
+    @staticmethod
+    def string(text):
+        raw = text.encode() + b"\0"
+        return struct.pack("<I", len(raw)) + raw + b"\0" * (-len(raw) % 4)
+
+    def send(self, obj, opcode, payload=b""):
+        self.sock.sendall(struct.pack("<II", obj, (8 + len(payload)) << 16 | opcode) + payload)
+
+    def bind(self, interface, version):
+        for name, iface, offered in self.globals:
+            if iface == interface:
+                yield self.bind_global(name, interface, min(version, offered))
+
+    def bind_global(self, name, interface, version):
+        obj = self.new_id()
+        self.send(self.registry, 0, struct.pack("<I", name) + self.string(interface)
+                  + struct.pack("<II", version, obj))
+        return obj
+
+    def on_registry(self, opcode, payload):
+        if opcode == 0:  # global(name, interface, version)
+            name, length = struct.unpack_from("<II", payload)
+            interface = payload[8:8 + length - 1].decode()
+            version, = struct.unpack_from("<I", payload, 8 + length + (-length % 4))
+            self.globals.append((name, interface, version))
+
+    def roundtrip(self):
+        """Sends wl_display.sync and dispatches events until its callback is done."""
+        callback = self.new_id()
+        done = []
+        self.handlers[callback] = lambda opcode, payload: done.append(True)
+        self.send(1, 0, struct.pack("<I", callback))
+        while not done:
+            chunk = self.sock.recv(65536)
+            if not chunk:
+                raise RigError("the compositor closed the Wayland connection")
+            self.buffer += chunk
+            while len(self.buffer) >= 8:
+                obj, word = struct.unpack_from("<II", self.buffer)
+                size = word >> 16
+                if len(self.buffer) < size:
+                    break
+                payload, self.buffer = self.buffer[8:size], self.buffer[size:]
+                if obj == 1 and word & 0xFFFF == 0:  # wl_display.error(object, code, message)
+                    raise RigError("Wayland protocol error: %s" % payload[12:].split(b"\0")[0].decode())
+                handler = self.handlers.get(obj)
+                if handler:
+                    handler(word & 0xFFFF, payload)
+
+
+def decode_string(payload, offset):
+    length, = struct.unpack_from("<I", payload, offset)
+    return payload[offset + 4:offset + 4 + length - 1].decode(), offset + 4 + length + (-length % 4)
+
+
+def kwin_outputs():
+    wire = WaylandWire()
+    found = {}
+
+    def handler_for(obj):
+        state = found.setdefault(obj, {"name": "", "x": 0, "y": 0, "w": 0, "h": 0})
+
+        def handle(opcode, payload):
+            if opcode == 0:  # geometry(x, y, ...)
+                state["x"], state["y"] = struct.unpack_from("<ii", payload)
+            elif opcode == 1:  # mode(flags, width, height, refresh); flag 1 = current
+                flags, width, height = struct.unpack_from("<Iii", payload)
+                if flags & 1:
+                    state["w"], state["h"] = width, height
+            elif opcode == 4:  # name (version 4)
+                state["name"] = decode_string(payload, 0)[0]
+
+        return handle
+
+    for obj in wire.bind("wl_output", 4):
+        wire.handlers[obj] = handler_for(obj)
+    wire.roundtrip()
+    wire.close()
+    return sorted(((o["name"], o["x"], o["y"], o["w"], o["h"]) for o in found.values()),
+                  key=lambda o: (o[1], o[2]))
+
+
+# Evdev key codes of a US layout; a second element True means with Shift.
+KEYS = {" ": (57, False), "\n": (28, False), "\t": (15, False)}
+for row, first in (("1234567890-=", 2), ("qwertyuiop[]", 16), ("asdfghjkl;'`", 30), ("\\zxcvbnm,./", 43)):
+    for i, ch in enumerate(row):
+        KEYS[ch] = (first + i, False)
+for plain, shifted in zip("1234567890-=[];'`\\,./", '!@#$%^&*()_+{}:"~|<>?'):
+    KEYS[shifted] = (KEYS[plain][0], True)
+for ch in "abcdefghijklmnopqrstuvwxyz":
+    KEYS[ch.upper()] = (KEYS[ch][0], True)
+SHIFT = 42
+
+
+def kwin_type(text):
+    missing = [ch for ch in text if ch not in KEYS]
+    if missing:
+        raise RigError("no key for %r on a US layout" % "".join(missing))
+    wire = WaylandWire()
+    fake = next(wire.bind("org_kde_kwin_fake_input", 4), None)
+    if fake is None:
+        raise RigError("KWin does not offer org_kde_kwin_fake_input to %s (no desktop entry grants it)"
+                       % os.path.realpath(sys.executable))
+    wire.send(fake, 0, wire.string("Veilmark test rig") + wire.string("typing into test windows"))
+
+    def key(code, pressed):
+        wire.send(fake, 10, struct.pack("<II", code, 1 if pressed else 0))  # keyboard_key
+
+    for ch in text:
+        code, shifted = KEYS[ch]
+        if shifted:
+            key(SHIFT, True)
+        key(code, True)
+        key(code, False)
+        if shifted:
+            key(SHIFT, False)
+    wire.roundtrip()
+    wire.close()
+
+
+# --- KWin: D-Bus (screenshots, scripts) ----------------------------------------------------------
+
+
+def kwin_screenshot(index, path):
+    import dbus
+
+    bus = dbus.SessionBus()
+    shot = dbus.Interface(bus.get_object("org.kde.KWin", "/org/kde/KWin/ScreenShot2"), "org.kde.KWin.ScreenShot2")
+    options = dbus.Dictionary({"native-resolution": True}, signature="sv")
+    read_end, write_end = os.pipe()
+    try:
+        if index == "all":
+            meta = shot.CaptureWorkspace(options, dbus.types.UnixFd(write_end))
+        else:
+            meta = shot.CaptureScreen(pick_output(kwin_outputs(), index), options, dbus.types.UnixFd(write_end))
+    except dbus.DBusException as e:
+        raise RigError("KWin screenshot failed: %s" % e.get_dbus_message())
+    finally:
+        os.close(write_end)
+    # KWin writes the pixels after replying, from another thread; EOF when it is done.
+    with os.fdopen(read_end, "rb") as pipe:
+        raw = pipe.read()
+    width, height = int(meta["width"]), int(meta["height"])
+    stride = int(meta.get("stride", width * 4))
+    if len(raw) < stride * height:
+        raise RigError("KWin sent %d bytes for a %dx%d image" % (len(raw), width, height))
+    # ARGB32 in memory order B, G, R, A: keep R, G, B.
+    packed = b"".join(raw[y * stride:y * stride + width * 4] for y in range(height))
+    rgb = bytearray(width * height * 3)
+    rgb[0::3], rgb[1::3], rgb[2::3] = packed[2::4], packed[1::4], packed[0::4]
+    write_image(path, width, height, bytes(rgb))
+
+
+def kwin_script(body):
+    """Runs a KWin script whose body calls report(value) once; returns that value (decoded JSON).
+    The script calls back over D-Bus to this process's unique bus name."""
+    import dbus
+    import dbus.mainloop.glib
+    import dbus.service
+    from gi.repository import GLib
+
+    dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
+    bus = dbus.SessionBus()
+    loop = GLib.MainLoop()
+    result = []
+
+    class Callback(dbus.service.Object):
+        @dbus.service.method("org.veilmark.Rig", in_signature="s")
+        def Report(self, value):
+            result.append(value)
+            loop.quit()
+
+    Callback(bus, "/Rig")
+    source = ("function report(value) { callDBus(%s, '/Rig', 'org.veilmark.Rig', 'Report', JSON.stringify(value)); }\n"
+              "(function () {\n%s\n})();\n" % (json.dumps(bus.get_unique_name()), body))
+    with tempfile.NamedTemporaryFile("w", suffix=".js", delete=False) as f:
+        f.write(source)
+    name = "veilmark-rig-%d" % os.getpid()
+    scripting = dbus.Interface(bus.get_object("org.kde.KWin", "/Scripting"), "org.kde.kwin.Scripting")
+    try:
+        scripting.get_dbus_method("loadScript")(f.name, name, signature="ss")
+        scripting.start()
+        GLib.timeout_add(5000, loop.quit)
+        loop.run()
+    finally:
+        scripting.unloadScript(name)
+        os.unlink(f.name)
+    if not result:
+        raise RigError("the KWin script did not report back within 5 s")
+    return json.loads(result[0])
+
+
+def kwin_windows():
+    return kwin_script("""
+        report(workspace.clientList().filter(function (c) { return c.normalWindow || c.dialog; })
+            .map(function (c) {
+                return {app_id: c.desktopFileName, focused: c.active, visible: !c.minimized, pid: c.pid};
+            }));""")
+
+
+def kwin_activate(app_id):
+    state = kwin_script("""
+        var found = workspace.clientList().filter(function (c) { return c.desktopFileName === %s; });
+        if (found.length) workspace.activeClient = found[0];
+        report(found.length ? found[0].active : null);""" % json.dumps(app_id))
+    if state is None:
+        raise RigError("no window with app_id %s" % app_id)
+    if not state:
+        raise RigError("KWin did not activate %s" % app_id)
+
+
+# --- commands ------------------------------------------------------------------------------------
+
+
+def pick_output(outputs, index):
+    try:
+        return outputs[int(index)][0]
+    except (ValueError, IndexError):
+        raise RigError("no output %s (there are %d)" % (index, len(outputs)))
+
+
+COMMANDS = {
+    "sway": {"outputs": sway_outputs, "type": sway_type, "activate": sway_activate, "windows": sway_windows,
+             "screenshot": sway_screenshot},
+    "kwin": {"outputs": kwin_outputs, "type": kwin_type, "activate": kwin_activate, "windows": kwin_windows,
+             "screenshot": kwin_screenshot},
+}
+ARITY = {"outputs": 0, "type": 1, "activate": 1, "windows": 0, "screenshot": 2}
+
+
+def main(argv):
+    rig = os.environ.get("VEILMARK_RIG")
+    if rig not in COMMANDS:
+        print("rig.py: VEILMARK_RIG is %r; run inside sway-session.sh or kwin-session.sh" % rig, file=sys.stderr)
+        return 1
+    if len(argv) < 1 or argv[0] not in ARITY or len(argv) - 1 != ARITY[argv[0]]:
+        print(__doc__, file=sys.stderr)
+        return 2
+    try:
+        out = COMMANDS[rig][argv[0]](*argv[1:])
+    except (RigError, OSError, subprocess.SubprocessError) as e:
+        print("rig.py %s: %s" % (argv[0], e), file=sys.stderr)
+        return 1
+    if argv[0] == "outputs":
+        for output in out:
+            print(" ".join(str(field) for field in output))
+    elif argv[0] == "windows":
+        for window in out:
+            print(json.dumps(window))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
