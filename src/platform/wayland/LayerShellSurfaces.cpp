@@ -589,11 +589,19 @@ void LayerShellSurfaces::updateDevices()
     }
     if (!keyboard || !pointer) {
         // A device that went: released as when the shield goes down.
+        // The one that stays keeps its focus: KWin takes the pointer away and back while keys are
+        // typed through its fake input, and the keys must still reach the surface they were on.
         wl_keyboard* keptKeyboard = keyboard ? std::exchange(m_keyboard, nullptr) : nullptr;
         wl_pointer* keptPointer = pointer ? std::exchange(m_pointer, nullptr) : nullptr;
+        const int keyboardSurface = m_keyboardSurface;
+        const int pointerSurface = m_pointerSurface;
         releaseDevices();
         m_keyboard = keptKeyboard;
         m_pointer = keptPointer;
+        if (keptKeyboard)
+            m_keyboardSurface = keyboardSurface;
+        if (keptPointer)
+            m_pointerSurface = pointerSurface;
     }
 }
 

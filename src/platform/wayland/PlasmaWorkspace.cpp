@@ -1,8 +1,7 @@
 #include "PlasmaWorkspace.h"
 
-#include "platform/wayland/WaylandConnection.h"
-
 #include "plasma-window-management-client-protocol.h"
+#include "platform/wayland/WaylandConnection.h"
 
 namespace {
 // 13 announces windows by UUID; 4 has initial_state and destroy.
@@ -23,7 +22,8 @@ struct PlasmaWorkspace::Listeners
     }
     static void stacking(void*, org_kde_plasma_window_management*, wl_array*) {}
     static void stackingUuid(void*, org_kde_plasma_window_management*, const char*) {}
-    static void windowWithUuid(void* data, org_kde_plasma_window_management* management, uint32_t, const char* uuid)
+    static void windowWithUuid(void* data, org_kde_plasma_window_management* management, uint32_t,
+                               const char* uuid)
     {
         self(data)->add(org_kde_plasma_window_management_get_window_by_uuid(management, uuid));
     }
@@ -56,12 +56,12 @@ struct PlasmaWorkspace::Listeners
     }
     static void applicationMenu(void*, org_kde_plasma_window*, const char*, const char*) {}
 
-    static constexpr org_kde_plasma_window_management_listener management{showDesktop, window, stacking, stackingUuid,
-                                                                          windowWithUuid};
+    static constexpr org_kde_plasma_window_management_listener management{showDesktop, window, stacking,
+                                                                          stackingUuid, windowWithUuid};
     static constexpr org_kde_plasma_window_listener plasmaWindow{
-        ignoreText, appId,      state,       ignoreInt,  ignoreText,      unmapped,   initialState, parentWindow,
-        geometry,   ignore,     pid,         ignoreText, ignoreText,      applicationMenu, ignoreText, ignoreText,
-        ignoreText};
+        ignoreText,   appId,           state,      ignoreInt,  ignoreText, unmapped,
+        initialState, parentWindow,    geometry,   ignore,     pid,        ignoreText,
+        ignoreText,   applicationMenu, ignoreText, ignoreText, ignoreText};
 };
 
 PlasmaWorkspace::PlasmaWorkspace(WaylandConnection& connection, QObject* parent)
@@ -70,8 +70,8 @@ PlasmaWorkspace::PlasmaWorkspace(WaylandConnection& connection, QObject* parent)
 {
     if (connection.offeredVersion(org_kde_plasma_window_management_interface.name) < MinimumVersion)
         return;
-    m_management = connection.bind<org_kde_plasma_window_management>(&org_kde_plasma_window_management_interface,
-                                                                      ManagementVersion, &m_version);
+    m_management = connection.bind<org_kde_plasma_window_management>(
+        &org_kde_plasma_window_management_interface, ManagementVersion, &m_version);
     if (!m_management)
         return;
     org_kde_plasma_window_management_add_listener(m_management, &Listeners::management, this);
@@ -117,7 +117,8 @@ void PlasmaWorkspace::update(org_kde_plasma_window* window)
 {
     const PlasmaWindow& state = m_windows[window];
     if (state.ready)
-        windowChanged(window, state.appId, state.pid, state.state & ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE);
+        windowChanged(window, state.appId, state.pid,
+                      state.state & ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE);
 }
 
 void PlasmaWorkspace::remove(org_kde_plasma_window* window)
@@ -142,7 +143,8 @@ void PlasmaWorkspace::minimize(Window window)
 
 void PlasmaWorkspace::unminimize(Window window)
 {
-    org_kde_plasma_window_set_state(plasmaWindow(window), ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_MINIMIZED, 0);
+    org_kde_plasma_window_set_state(plasmaWindow(window), ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_MINIMIZED,
+                                    0);
     m_connection.flush();
 }
 

@@ -5,10 +5,9 @@
 #include <QSocketNotifier>
 #include <QThread>
 
-#include <wayland-client.h>
-
 #include <cerrno>
 #include <cstring>
+#include <wayland-client.h>
 
 namespace {
 // The versions Veilmark speaks: wl_output 3 has release, wl_seat 5 has release for its devices.
@@ -46,7 +45,8 @@ WaylandConnection::WaylandConnection(const QByteArray& socket, QObject* parent)
         const QByteArray name = socket.isEmpty() ? qgetenv("WAYLAND_DISPLAY") : socket;
         m_problem = name.isEmpty() ? tr("No Wayland display is set (WAYLAND_DISPLAY is empty)")
                                    : tr("Cannot connect to the Wayland display %1: %2")
-                                         .arg(QString::fromLocal8Bit(name), QString::fromLocal8Bit(std::strerror(errno)));
+                                         .arg(QString::fromLocal8Bit(name),
+                                              QString::fromLocal8Bit(std::strerror(errno)));
         return;
     }
     m_registry = wl_display_get_registry(m_display);
@@ -56,8 +56,13 @@ WaylandConnection::WaylandConnection(const QByteArray& socket, QObject* parent)
         return;
     m_notifier = std::make_unique<QSocketNotifier>(wl_display_get_fd(m_display), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &WaylandConnection::readEvents);
-    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread()))
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &WaylandConnection::flush);
+    // Events another reader of the socket took in (a roundtrip on a queue of its own) wait in the
+    // queue without the socket announcing them again: they are dispatched whenever the loop turns.
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(thread())) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                &WaylandConnection::dispatchPending);
+        connect(dispatcher, &QAbstractEventDispatcher::awake, this, &WaylandConnection::dispatchPending);
+    }
 }
 
 WaylandConnection::~WaylandConnection()
@@ -117,6 +122,17 @@ void WaylandConnection::flush()
         checkError();
 }
 
+void WaylandConnection::dispatchPending()
+{
+    if (!isConnected())
+        return;
+    if (wl_display_dispatch_pending(m_display) < 0) {
+        checkError();
+        return;
+    }
+    flush();
+}
+
 void WaylandConnection::readEvents()
 {
     if (!isConnected())
@@ -151,7 +167,8 @@ bool WaylandConnection::checkError()
                         .arg(code)
                         .arg(QString::fromLatin1(interface ? interface->name : "an unknown object"));
     } else {
-        m_problem = tr("The connection to the compositor was lost: %1").arg(QString::fromLocal8Bit(std::strerror(error)));
+        m_problem = tr("The connection to the compositor was lost: %1")
+                        .arg(QString::fromLocal8Bit(std::strerror(error)));
     }
     if (m_notifier)
         m_notifier->setEnabled(false);

@@ -22,7 +22,7 @@ Q_DECLARE_OPAQUE_POINTER(wl_output*)
 // hold: the protocols that watch other clients' windows and put surfaces on the overlay layer are
 // unknown to Qt 6.4, and a connection of our own works whatever plugin Qt runs on. Events are
 // read and dispatched from the Qt event loop of the thread that made it, and requests are flushed
-// before that loop blocks, so callers never flush by hand.
+// after every dispatch and before that loop blocks.
 class WaylandConnection : public QObject
 {
     Q_OBJECT
@@ -84,6 +84,7 @@ private:
     friend struct Listeners;
 
     void readEvents();
+    void dispatchPending();
     bool checkError();
     void addGlobal(uint32_t name, const char* interface, uint32_t version);
     void removeGlobal(uint32_t name);

@@ -1,7 +1,6 @@
 #include "WlrWorkspace.h"
 
 #include "platform/wayland/WaylandConnection.h"
-
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
 namespace {
@@ -12,7 +11,8 @@ struct WlrWorkspace::Listeners
 {
     static WlrWorkspace* self(void* data) { return static_cast<WlrWorkspace*>(data); }
 
-    static void toplevel(void* data, zwlr_foreign_toplevel_manager_v1*, zwlr_foreign_toplevel_handle_v1* handle)
+    static void toplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
+                         zwlr_foreign_toplevel_handle_v1* handle)
     {
         self(data)->m_handles.insert(handle, Handle{});
         zwlr_foreign_toplevel_handle_v1_add_listener(handle, &Listeners::handle, data);
@@ -38,12 +38,15 @@ struct WlrWorkspace::Listeners
         self(data)->m_handles[handle].active = active;
     }
     static void done(void* data, zwlr_foreign_toplevel_handle_v1* handle) { self(data)->handleDone(handle); }
-    static void closed(void* data, zwlr_foreign_toplevel_handle_v1* handle) { self(data)->handleClosed(handle); }
+    static void closed(void* data, zwlr_foreign_toplevel_handle_v1* handle)
+    {
+        self(data)->handleClosed(handle);
+    }
     static void parent(void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}
 
     static constexpr zwlr_foreign_toplevel_manager_v1_listener manager{toplevel, finished};
-    static constexpr zwlr_foreign_toplevel_handle_v1_listener handle{title, appId, output, output, state,
-                                                                     done,  closed, parent};
+    static constexpr zwlr_foreign_toplevel_handle_v1_listener handle{title, appId, output, output,
+                                                                     state, done,  closed, parent};
 };
 
 WlrWorkspace::WlrWorkspace(WaylandConnection& connection, QObject* parent)
@@ -51,7 +54,7 @@ WlrWorkspace::WlrWorkspace(WaylandConnection& connection, QObject* parent)
     , m_connection(connection)
 {
     m_manager = connection.bind<zwlr_foreign_toplevel_manager_v1>(&zwlr_foreign_toplevel_manager_v1_interface,
-                                                                   ManagerVersion);
+                                                                  ManagerVersion);
     if (!m_manager)
         return;
     zwlr_foreign_toplevel_manager_v1_add_listener(m_manager, &Listeners::manager, this);
