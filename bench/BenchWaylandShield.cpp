@@ -16,6 +16,7 @@
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QProcess>
@@ -40,8 +41,8 @@ Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 // How fast a protected Wayland application goes behind the shield on a wlroots compositor. Run
 // under tests/wayland/sway-session.sh. A watcher on a connection and thread of its own stamps, on
 // arrival, the compositor reporting the protected window activated (or mapped, for a launch);
-// Veilmark's shield stamps the moment its backdrop is committed on every output, and again once
-// a round trip proves the compositor has taken the commits. The same-run reference is the
+// Veilmark's shield stamps the moment its backdrop is committed on every output, the moment its
+// views are made, and again once a round trip proves the compositor has taken the commits. The same-run reference is the
 // watcher's own round trip to the compositor.
 namespace {
 using SteadyClock = std::chrono::steady_clock;
@@ -216,6 +217,42 @@ private:
     std::atomic<bool> m_synced{false};
 };
 
+// The compositor's surfaces, stamping the moment each of them was first presented since they were
+// opened (the backdrop): the shield covers every output once all of them have been.
+class StampedSurfaces : public OverlaySurfaces
+{
+public:
+    explicit StampedSurfaces(std::unique_ptr<OverlaySurfaces> inner)
+        : m_inner(std::move(inner))
+    {}
+    void setObserver(Observer* observer) override { m_inner->setObserver(observer); }
+    QList<int> open() override
+    {
+        m_presented.clear();
+        return m_inner->open();
+    }
+    void close() override { m_inner->close(); }
+    QList<int> surfaces() const override { return m_inner->surfaces(); }
+    QSize size(int surface) const override { return m_inner->size(surface); }
+    QImage* buffer(int surface) override { return m_inner->buffer(surface); }
+    void present(int surface, const QRegion& damage) override
+    {
+        m_inner->present(surface, damage);
+        if (!m_presented.contains(surface)) {
+            m_presented.insert(surface);
+            if (m_presented.size() == m_inner->surfaces().size())
+                allCovered = SteadyClock::now();
+        }
+    }
+    QString problem() const override { return m_inner->problem(); }
+
+    std::optional<SteadyClock::time_point> allCovered;
+
+private:
+    std::unique_ptr<OverlaySurfaces> m_inner;
+    QSet<int> m_presented;
+};
+
 // Stamps the moment the shield's surfaces are committed (showWindows() returns) and the moment
 // the compositor has them (a round trip after).
 class StampedShield : public ShieldDisplay
@@ -295,7 +332,9 @@ int main(int argc, char* argv[])
     AuthenticationService auth{authenticator, keychain};
     WlrWorkspace workspace(connection);
     DesktopEntryIndex installed;
-    LayerShieldDisplay layers(std::make_unique<LayerShellSurfaces>(connection));
+    auto stampedSurfaces = std::make_unique<StampedSurfaces>(std::make_unique<LayerShellSurfaces>(connection));
+    StampedSurfaces& surfaces = *stampedSurfaces;
+    LayerShieldDisplay layers(std::move(stampedSurfaces));
     StampedShield shield(layers, connection);
     OverlayManager overlay(shield);
     AppProtectionEngine engine(policy, auth, sessions, overlay, log, workspace, installed);
@@ -339,7 +378,7 @@ int main(int argc, char* argv[])
 
     // Launch → covered: a protected client started anew each time, shown on top of an ordinary one.
     QProcess* other = client("bench.other", "#2040ff");
-    std::vector<double> launchCommitted, launchTaken, launchReference;
+    std::vector<double> launchCommitted, launchTaken, launchReference, launchCovered;
     for (int i = 0; i < launches; ++i) {
         watcher.arm();
         shield.committed.reset();
@@ -350,6 +389,7 @@ int main(int argc, char* argv[])
                          qPrintable(workspace.runningApplications().join(',')));
         } else {
             launchCommitted.push_back(ms(*shield.committed - *watcher.mapped()));
+            launchCovered.push_back(ms(*surfaces.allCovered - *watcher.mapped()));
             launchTaken.push_back(ms(*shield.taken - *watcher.mapped()));
         }
         launchReference.push_back(watcher.roundTripMs());
@@ -364,7 +404,7 @@ int main(int argc, char* argv[])
     QProcess* protectedClient = client("bench.protected", "#ff2020");
     waitFor([&] { return overlay.isShown(); });
     dismiss();
-    std::vector<double> activationCommitted, activationTaken, reference, notifiedAt, enteredAt;
+    std::vector<double> activationCommitted, activationTaken, reference, notifiedAt, enteredAt, activationCovered;
     for (int i = 0; i < cycles; ++i) {
         swaymsg({"[app_id=\"bench.other\"]", "focus"});
         waitFor([&] { return !sessions.isAppUnlocked("bench.protected"); });
@@ -375,6 +415,7 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "activation %d: not covered\n", i);
         } else {
             activationCommitted.push_back(ms(*shield.committed - *watcher.activated()));
+            activationCovered.push_back(ms(*surfaces.allCovered - *watcher.activated()));
             notifiedAt.push_back(ms(*notified - *watcher.activated()));
             enteredAt.push_back(ms(*shield.entered - *watcher.activated()));
             activationTaken.push_back(ms(*shield.taken - *watcher.activated()));
@@ -385,12 +426,14 @@ int main(int argc, char* argv[])
 
     std::printf("Wayland shield on %s, %d outputs covered\n",
                 qPrintable(qEnvironmentVariable("VEILMARK_RIG")), shield.windows);
-    report("launch (window mapped) -> shield committed on every output", launchCommitted);
+    report("launch (window mapped) -> backdrop committed on every output", launchCovered);
+    report("launch (window mapped) -> shield views made (showWindows returns)", launchCommitted);
     report("launch (window mapped) -> compositor has the commits", launchTaken);
     report("reference: compositor round trip (during launches)", launchReference);
     report("activation -> Veilmark told (workspace signal)", notifiedAt);
     report("activation -> shield asked to go up", enteredAt);
-    report("activation -> shield committed on every output", activationCommitted);
+    report("activation -> backdrop committed on every output", activationCovered);
+    report("activation -> shield views made (showWindows returns)", activationCommitted);
     report("activation -> compositor has the commits", activationTaken);
     report("reference: compositor round trip", reference);
     protectedClient->kill();
