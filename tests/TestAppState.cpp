@@ -262,6 +262,19 @@ private slots:
         QVERIFY(AccessControlLock::isAccessible(entry));
         QVERIFY(rig.workspace.hidden.isEmpty() && rig.display.shows == 0);
         QVERIFY(rig.recorded().contains("App protection unavailable|" + rig.workspace.reason));
+
+        // What can be done from here is done once, and what is left is said and recorded.
+        QSignalSpy changes(rig.state.get(), &AppState::appProtectionChanged);
+        rig.state->applyAppProtectionRemedy();
+        QCOMPARE(rig.workspace.remedies, 0);
+        rig.workspace.remedyLabel = "Turn On";
+        QCOMPARE(rig.state->appProtectionRemedy(), "Turn On");
+        rig.state->applyAppProtectionRemedy();
+        rig.state->applyAppProtectionRemedy();
+        QCOMPARE(rig.workspace.remedies, 1);
+        QVERIFY(changes.size() >= 1);
+        QCOMPARE(rig.state->appProtectionProblem(), "Log out and in once.");
+        QCOMPARE(rig.recorded().last(), "App protection unavailable|Log out and in once.");
     }
 
     // `system` follows the desktop's preference as it changes; light and dark ignore it.

@@ -38,6 +38,7 @@ AppState::AppState(const PlatformServices& platform, QObject* parent)
             applyAppearance();
     });
     connect(m_policy.get(), &PolicyStore::saveErrorChanged, this, &AppState::policySaveErrorChanged);
+    connect(&platform.workspace, &Workspace::supportChanged, this, &AppState::appProtectionChanged);
     // Each wrong password and unknown finger, not only each failed prompt, leaves a trace.
     connect(m_auth.get(), &AuthenticationService::attemptFailed, this,
             [this](const QString& reason, const QString& detail) {
@@ -58,6 +59,20 @@ AppState::~AppState() = default;
 QString AppState::appProtectionProblem() const
 {
     return m_platform.workspace.unsupportedReason();
+}
+
+QString AppState::appProtectionRemedy() const
+{
+    return m_appProtectionSupported ? QString() : m_platform.workspace.remedy();
+}
+
+void AppState::applyAppProtectionRemedy()
+{
+    if (appProtectionRemedy().isEmpty())
+        return;
+    m_platform.workspace.applyRemedy();
+    emit appProtectionChanged();
+    m_log->record(LogEventKind::error, tr("App protection unavailable"), appProtectionProblem());
 }
 
 void AppState::start()

@@ -42,6 +42,9 @@ public:
     bool appProtectionSupported() const { return m_appProtectionSupported; }
     // Why not, when not: what the session lacks and what can be done about it.
     QString appProtectionProblem() const;
+    QString appProtectionRemedy() const;
+    // Does what the remedy says; the activity log records what is left to do.
+    void applyAppProtectionRemedy();
     // Whether Veilmark's windows draw dark: the stored appearance, or the desktop's preference.
     bool isDark() const { return m_dark; }
 
@@ -59,6 +62,8 @@ public:
 signals:
     void darkChanged();
     void storageNoticeChanged();
+    // The reason app protection is off, or its remedy, changed.
+    void appProtectionChanged();
 
 private:
     // Records in the activity log what the stores could not read at load.

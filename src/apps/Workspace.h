@@ -21,6 +21,11 @@ public:
     // When not supported: what this session lacks and, where something can be done, what, in words
     // the Apps screen and the activity log show as they stand.
     virtual QString unsupportedReason() const { return {}; }
+    // When not supported and Veilmark can do something about it (turn on its Shell extension): the
+    // button's label; empty when nothing can be done from here.
+    virtual QString remedy() const { return {}; }
+    // Does it. The reason says what is left to do (log out and in, say) and supportChanged() follows.
+    virtual void applyRemedy() {}
     // Every running application with a known bundle identifier, in the order they appeared.
     virtual QStringList runningApplications() const = 0;
     // Hides every window of the application / brings them back / brings it to the front.
@@ -31,6 +36,8 @@ public:
     virtual QImage icon(const QString& bundleID) const = 0;
 
 signals:
+    // The reason or the remedy changed.
+    void supportChanged();
     void didLaunch(const QString& bundleID);
     void didActivate(const QString& bundleID);
     void didDeactivate(const QString& bundleID);

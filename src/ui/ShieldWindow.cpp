@@ -65,9 +65,14 @@ void ShieldWindow::setPrompt(QObject* prompt, const QString& title)
     emit promptChanged();
 }
 
-void ShieldWindow::cover()
+void ShieldWindow::cover(bool fullScreen)
 {
     setGeometry(screen()->geometry());
+    if (fullScreen) {
+        setFlags(Qt::Window | Qt::FramelessWindowHint);
+        showFullScreen();
+        return;
+    }
     show();
     raise();
 }

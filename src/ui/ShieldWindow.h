@@ -35,7 +35,9 @@ public:
 
     // Maps the window over its screen's whole area, before its view is made: until its first frame
     // the screen shows what was there.
-    void cover();
+    // `fullScreen`: asked of the window manager as a full-screen window on its screen, where a
+    // window cannot place itself (Wayland).
+    void cover(bool fullScreen = false);
     // Makes the view (ShieldView) over `backdrop`, once the window is mapped.
     void load(const QImage& backdrop);
     // Sends every key to this window (and to Veilmark's other windows) until releaseKeyboard(), so

@@ -2,6 +2,7 @@
 
 #include "ImageBlur.h"
 #include "ScreenGrabber.h"
+#include "ShieldKeeper.h"
 #include "ShieldWindow.h"
 
 #include <QGuiApplication>
@@ -24,8 +25,9 @@ const int MaxGrabRetries = 20;
 } // namespace
 
 // The grabber asks the X server about picture formats once, here rather than on the first shield.
-ShieldWindows::ShieldWindows()
+ShieldWindows::ShieldWindows(ShieldKeeper* keeper)
     : m_grabber(std::make_unique<ScreenGrabber>())
+    , m_keeper(keeper)
     , m_context(std::make_unique<QObject>())
 {
     QObject::connect(qGuiApp, &QGuiApplication::screenAdded, m_context.get(),
@@ -66,7 +68,7 @@ void ShieldWindows::cover(const QList<QScreen*>& screens)
             if (window->prompt())
                 takeKeyboard(window);
         });
-        window->cover();
+        window->cover(m_keeper != nullptr);
     }
     for (size_t i = first; i < m_windows.size(); ++i)
         m_windows[i]->load(backdrops[qsizetype(i - first)]);
@@ -89,6 +91,8 @@ void ShieldWindows::hideWindows()
     m_shown = false;
     if (wasShown && !m_windows.empty())
         m_windows.front()->releaseKeyboard();
+    if (wasShown && m_keeper)
+        m_keeper->release();
     for (std::unique_ptr<ShieldWindow>& window : m_windows)
         retire(std::move(window));
     m_windows.clear();
@@ -136,6 +140,14 @@ void ShieldWindows::takeKeyboard(QWindow* preferred)
 {
     if (!m_shown)
         return;
+    QWindow* focus = promptWindow();
+    if (!focus)
+        focus = preferred;
+    if (m_keeper) {
+        // The keeper holds the windows and the keyboard; nothing here could.
+        m_keeper->keep(focus->title());
+        return;
+    }
     for (const auto& window : m_windows)
         window->raise();
     if (!m_windows.front()->grabKeyboard() && m_grabRetries < MaxGrabRetries) {
@@ -144,9 +156,6 @@ void ShieldWindows::takeKeyboard(QWindow* preferred)
     }
     // The grab only makes sure no other application gets the keys; within Veilmark they go to the
     // window with the focus, which is the one holding the prompt when one does.
-    QWindow* focus = promptWindow();
-    if (!focus)
-        focus = preferred;
     focus->requestActivate();
     // Qt stamps its request with the time of the last event it saw; the window manager's own focus
     // changes since then (after an iconify) would make the server ignore it. "Now" always counts.

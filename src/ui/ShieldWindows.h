@@ -13,6 +13,7 @@ class QQmlEngine;
 class QScreen;
 class QWindow;
 class ScreenGrabber;
+class ShieldKeeper;
 class ShieldWindow;
 
 // The shield on every screen. Its windows exist only while it is up: putting it up builds one per
@@ -21,10 +22,13 @@ class ShieldWindow;
 // MiB, where making it anew would add some 10 ms to every shield. While the shield is up, a screen
 // plugged in gets its own window at once, and the keyboard stays with the shield (with the window
 // holding the prompt, when one does) whoever else the window manager gives the focus to.
+//
+// Where Veilmark cannot place its windows or hold the keyboard itself (Wayland), a keeper does it:
+// the windows are shown full screen on their screens and the keeper keeps them above and focused.
 class ShieldWindows : public ShieldDisplay
 {
 public:
-    ShieldWindows();
+    explicit ShieldWindows(ShieldKeeper* keeper = nullptr);
     ~ShieldWindows() override;
 
     int showWindows(ShieldModel& model) override;
@@ -53,6 +57,7 @@ private:
     QList<QPointer<ShieldWindow>> m_retired;
     ShieldModel* m_model = nullptr;
     std::unique_ptr<ScreenGrabber> m_grabber;
+    ShieldKeeper* m_keeper = nullptr;
     std::unique_ptr<QQmlEngine> m_engine;
     bool m_shown = false;
     int m_grabRetries = 0;

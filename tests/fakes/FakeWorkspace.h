@@ -19,6 +19,17 @@ public:
 
     bool isSupported() const override { return supported; }
     QString unsupportedReason() const override { return supported ? QString() : reason; }
+    // A remedy that leaves one step to the user, as turning on a Shell extension does.
+    QString remedyLabel;
+    int remedies = 0;
+    QString remedy() const override { return remedyLabel; }
+    void applyRemedy() override
+    {
+        ++remedies;
+        reason = "Log out and in once.";
+        remedyLabel.clear();
+        emit supportChanged();
+    }
     QStringList runningApplications() const override { return running; }
     void hide(const QString& id) override
     {

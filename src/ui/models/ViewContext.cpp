@@ -28,6 +28,7 @@ ViewContext::ViewContext(AppState& state, const QString& homePath, QObject* pare
     , m_directories(new DirectoryModel(homePath, this))
 {
     connect(&state, &AppState::storageNoticeChanged, this, &ViewContext::storageNoticeChanged);
+    connect(&state, &AppState::appProtectionChanged, this, &ViewContext::appProtectionChanged);
 }
 
 ViewContext::~ViewContext() = default;
@@ -45,6 +46,16 @@ bool ViewContext::appProtectionSupported() const
 QString ViewContext::appProtectionProblem() const
 {
     return m_state.appProtectionProblem();
+}
+
+QString ViewContext::appProtectionRemedy() const
+{
+    return m_state.appProtectionRemedy();
+}
+
+void ViewContext::applyAppProtectionRemedy()
+{
+    m_state.applyAppProtectionRemedy();
 }
 
 QString ViewContext::storageNotice() const

@@ -39,7 +39,8 @@ class ViewContext : public QObject
     Q_PROPERTY(DesktopEntryModel* installedApps READ installedApps CONSTANT)
     Q_PROPERTY(DirectoryModel* directories READ directories CONSTANT)
     Q_PROPERTY(bool appProtectionSupported READ appProtectionSupported CONSTANT)
-    Q_PROPERTY(QString appProtectionProblem READ appProtectionProblem CONSTANT)
+    Q_PROPERTY(QString appProtectionProblem READ appProtectionProblem NOTIFY appProtectionChanged)
+    Q_PROPERTY(QString appProtectionRemedy READ appProtectionRemedy NOTIFY appProtectionChanged)
     Q_PROPERTY(QString version READ version CONSTANT)
     // One line about stored documents the window must not hide: unreadable, kept aside, or not saved.
     Q_PROPERTY(QString storageNotice READ storageNotice NOTIFY storageNoticeChanged)
@@ -60,6 +61,8 @@ public:
     DirectoryModel* directories() const { return m_directories; }
     bool appProtectionSupported() const;
     QString appProtectionProblem() const;
+    QString appProtectionRemedy() const;
+    Q_INVOKABLE void applyAppProtectionRemedy();
     static QString version();
     QString storageNotice() const;
 
@@ -72,6 +75,7 @@ public:
 signals:
     void mainWindowRequested();
     void storageNoticeChanged();
+    void appProtectionChanged();
 
 private:
     AppState& m_state;

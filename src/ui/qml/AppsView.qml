@@ -36,14 +36,27 @@ Item {
             }
         }
 
-        Text {
-            objectName: "waylandNotice"
+        RowLayout {
             visible: !view.context.appProtectionSupported
-            text: qsTr("%1 Folders, activity and settings work as usual.").arg(view.context.appProtectionProblem)
-            font.pixelSize: 12
-            color: Theme.orange
-            wrapMode: Text.Wrap
+            spacing: 12
             Layout.fillWidth: true
+
+            Text {
+                objectName: "waylandNotice"
+                text: qsTr("%1 Folders, activity and settings work as usual.").arg(view.context.appProtectionProblem)
+                font.pixelSize: 12
+                color: Theme.orange
+                wrapMode: Text.Wrap
+                Layout.fillWidth: true
+            }
+
+            GlassButton {
+                objectName: "appProtectionRemedy"
+                visible: view.context.appProtectionRemedy !== ""
+                text: view.context.appProtectionRemedy
+                dark: Theme.dark
+                onClicked: view.context.applyAppProtectionRemedy()
+            }
         }
 
         EmptyStateCard {
