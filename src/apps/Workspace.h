@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
+#include <utility>
+
 // The running applications of the desktop session, each identified by its bundle identifier
 // (the desktop-file ID), with the four events and the few actions Veilmark needs. Events arrive
 // on the main thread in the order the desktop reported them.
@@ -35,6 +38,23 @@ public:
     // The running application's icon: its desktop entry's icon, else one of its windows' icons.
     virtual QImage icon(const QString& bundleID) const = 0;
 
+protected:
+    enum class Change
+    {
+        launched,
+        activated,
+        deactivated,
+        terminated
+    };
+    // Backends queue what they learn and emit it from the event loop, never from inside a call of
+    // the engine or of the window system's own dispatch.
+    void queueChange(Change change, const QString& bundleID) { m_queued.emplace_back(change, bundleID); }
+    bool hasQueuedChanges() const { return !m_queued.empty(); }
+    void clearQueuedChanges() { m_queued.clear(); }
+    // A slot may delete the workspace, or run a nested event loop that comes back in here; either way
+    // every change is emitted exactly once and in order. False when the workspace is gone.
+    bool emitQueuedChanges();
+
 signals:
     // The reason or the remedy changed.
     void supportChanged();
@@ -42,4 +62,7 @@ signals:
     void didActivate(const QString& bundleID);
     void didDeactivate(const QString& bundleID);
     void didTerminate(const QString& bundleID);
+
+private:
+    std::deque<std::pair<Change, QString>> m_queued;
 };

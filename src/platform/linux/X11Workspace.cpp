@@ -125,7 +125,7 @@ X11Workspace::X11Workspace(const QByteArray& displayName, QObject* parent)
     }
     updateClientList();
     followActiveWindow();
-    m_pending.clear();
+    clearQueuedChanges();
     // The replies above may have brought events along that the socket will not announce again.
     scheduleProcessing();
 }
@@ -174,7 +174,7 @@ bool X11Workspace::checkConnection()
             m_focusSettle->stop();
         }
         m_backlog.clear();
-        m_pending.clear();
+        clearQueuedChanges();
     }
     return !m_broken;
 }
@@ -212,33 +212,9 @@ void X11Workspace::processEvents()
     }
 }
 
-// A slot may delete the workspace, or run a nested event loop that comes back in here; either way
-// every change is emitted exactly once and in order. False when the workspace is gone.
 bool X11Workspace::emitPending()
 {
-    const QPointer<X11Workspace> alive(this);
-    while (!m_pending.empty()) {
-        const auto [change, id] = std::move(m_pending.front());
-        m_pending.pop_front();
-        switch (change) {
-        case Change::launched:
-            emit didLaunch(id);
-            break;
-        case Change::activated:
-            emit didActivate(id);
-            break;
-        case Change::deactivated:
-            emit didDeactivate(id);
-            break;
-        case Change::terminated:
-            emit didTerminate(id);
-            break;
-        }
-        if (!alive) {
-            return false;
-        }
-    }
-    return true;
+    return emitQueuedChanges();
 }
 
 X11Workspace::Event X11Workspace::nextEvent()
@@ -358,7 +334,7 @@ void X11Workspace::joinApplication(xcb_window_t window, const QString& id)
         }
     } else {
         m_applications.append({id, {window}});
-        m_pending.emplace_back(Change::launched, id);
+        queueChange(Change::launched, id);
     }
 }
 
@@ -377,7 +353,7 @@ void X11Workspace::leaveApplication(xcb_window_t window, const QString& id)
         if (m_activeApplication == id) {
             m_activeApplication.clear();
         }
-        m_pending.emplace_back(Change::terminated, id);
+        queueChange(Change::terminated, id);
     }
 }
 
@@ -438,10 +414,10 @@ void X11Workspace::setActiveApplication(const QString& id)
     }
     const QString previous = std::exchange(m_activeApplication, id);
     if (!previous.isEmpty()) {
-        m_pending.emplace_back(Change::deactivated, previous);
+        queueChange(Change::deactivated, previous);
     }
     if (!id.isEmpty()) {
-        m_pending.emplace_back(Change::activated, id);
+        queueChange(Change::activated, id);
     }
 }
 

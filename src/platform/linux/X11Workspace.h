@@ -62,13 +62,6 @@ private:
         xcb_window_t lastActive = XCB_WINDOW_NONE;
         bool hidden = false; // by hide(), until unhide() or activate()
     };
-    enum class Change
-    {
-        launched,
-        activated,
-        deactivated,
-        terminated
-    };
     struct EventFree
     {
         void operator()(xcb_generic_event_t* event) const;
@@ -122,5 +115,4 @@ private:
         nullptr; // runs while no window is active and an application still counts as active
 
     std::deque<Event> m_backlog; // read while waiting for a reply, not handled yet
-    std::deque<std::pair<Change, QString>> m_pending;
 };

@@ -109,7 +109,7 @@ void ToplevelWorkspace::adoptWindows()
     m_settle->stop();
     settleActivation();
     m_noneSettle->stop();
-    m_pending.clear();
+    clearQueuedChanges();
 }
 
 void ToplevelWorkspace::join(Window window, const QString& id)
@@ -118,7 +118,7 @@ void ToplevelWorkspace::join(Window window, const QString& id)
     if (!app) {
         m_applications.append(Application{id, {}, nullptr, false});
         app = &m_applications.last();
-        m_pending.emplace_back(Change::launched, id);
+        queueChange(Change::launched, id);
     }
     app->windows.append(window);
     // A hidden application stays hidden, new windows included.
@@ -139,7 +139,7 @@ void ToplevelWorkspace::leave(Window window, const QString& id)
     m_applications.removeIf([&id](const Application& application) { return application.id == id; });
     if (m_activeApplication == id)
         m_activeApplication.clear();
-    m_pending.emplace_back(Change::terminated, id);
+    queueChange(Change::terminated, id);
 }
 
 void ToplevelWorkspace::settleActivation()
@@ -163,10 +163,10 @@ void ToplevelWorkspace::setActiveApplication(const QString& id)
     if (id == m_activeApplication)
         return;
     if (!m_activeApplication.isEmpty())
-        m_pending.emplace_back(Change::deactivated, m_activeApplication);
+        queueChange(Change::deactivated, m_activeApplication);
     m_activeApplication = id;
     if (!id.isEmpty())
-        m_pending.emplace_back(Change::activated, id);
+        queueChange(Change::activated, id);
     emitLater();
 }
 
@@ -174,7 +174,7 @@ void ToplevelWorkspace::setActiveApplication(const QString& id)
 // of the engine, in the order the changes happened.
 void ToplevelWorkspace::emitLater()
 {
-    if (m_emitQueued || m_pending.empty())
+    if (m_emitQueued || !hasQueuedChanges())
         return;
     m_emitQueued = true;
     QTimer::singleShot(0, this, &ToplevelWorkspace::emitPending);
@@ -183,27 +183,7 @@ void ToplevelWorkspace::emitLater()
 void ToplevelWorkspace::emitPending()
 {
     m_emitQueued = false;
-    const QPointer<ToplevelWorkspace> alive(this);
-    while (!m_pending.empty()) {
-        const auto [change, id] = std::move(m_pending.front());
-        m_pending.pop_front();
-        switch (change) {
-        case Change::launched:
-            emit didLaunch(id);
-            break;
-        case Change::activated:
-            emit didActivate(id);
-            break;
-        case Change::deactivated:
-            emit didDeactivate(id);
-            break;
-        case Change::terminated:
-            emit didTerminate(id);
-            break;
-        }
-        if (!alive)
-            return;
-    }
+    emitQueuedChanges();
 }
 
 void ToplevelWorkspace::hide(const QString& bundleID)

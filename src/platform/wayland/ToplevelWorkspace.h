@@ -76,14 +76,6 @@ private:
         // without a minimized state leave a hidden window active; that alone does not count.
         bool activatedSinceHidden = false;
     };
-    enum class Change
-    {
-        launched,
-        activated,
-        deactivated,
-        terminated
-    };
-
     QString resolve(const QString& appId, quint32 pid) const;
     void join(Window window, const QString& id);
     void leave(Window window, const QString& id);
@@ -102,6 +94,5 @@ private:
     QTimer* m_settle = nullptr; // activation settles when the compositor's batch is handled
     QTimer* m_noneSettle =
         nullptr; // runs while no window is active and an application still counts as active
-    std::deque<std::pair<Change, QString>> m_pending;
     bool m_emitQueued = false;
 };
