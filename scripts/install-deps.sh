@@ -30,6 +30,9 @@ packages=(
   libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libxkbcommon-dev
   qt6-wayland qt6-wayland-dev qt6-wayland-dev-tools qt6-base-private-dev
   sway grim wtype foot kwin-wayland libkf5service-bin python3-dbus
+  # GNOME Shell rig (tests/wayland/gnome-session.sh: mock logind from python3-dbusmock, gsettings;
+  # rig.py reads the shell's PNG screenshots with GdkPixbuf) and gjs for the extension's module check
+  gnome-shell gjs gir1.2-gdkpixbuf-2.0 dconf-gsettings-backend
   # data and package checks: desktop entry, AppStream metainfo, the Debian package
   desktop-file-utils appstream lintian
 )

@@ -29,6 +29,8 @@
 #include "platform/linux/XdgAutostart.h"
 #include "platform/unsupported/UnsupportedShieldDisplay.h"
 #include "platform/unsupported/UnsupportedWorkspace.h"
+#include "platform/wayland/GnomeShellShieldKeeper.h"
+#include "platform/wayland/GnomeShellWorkspace.h"
 #include "platform/wayland/LayerShellSurfaces.h"
 #include "platform/wayland/PlasmaWorkspace.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -157,6 +159,7 @@ void chooseSceneGraphBackend(pid_t probe, bool offscreenShield)
 struct WindowSystem
 {
     std::unique_ptr<WaylandConnection> wayland; // outlives everything built on it
+    std::unique_ptr<ShieldKeeper> keeper;       // outlives the shield it keeps
     std::unique_ptr<Workspace> workspace;
     std::unique_ptr<ShieldDisplay> shield;
     // The shield is drawn off screen into the compositor's surfaces, by the software renderer.
@@ -191,11 +194,6 @@ QString waylandProblem(const WaylandConnection& wayland, bool canWatch)
                            "installed desktop entry names, and none names %1. Start the installed "
                            "Veilmark; after installing it, log out and in once.")
             .arg(QCoreApplication::applicationFilePath());
-    if (!canWatch && (offersPrefix("gtk_shell") ||
-                      qEnvironmentVariable("XDG_CURRENT_DESKTOP").contains(QLatin1String("GNOME"))))
-        return QCoreApplication::translate(
-            "main", "App protection is off: GNOME Shell lets no application watch or hide "
-                    "other windows, and this version of Veilmark has no Shell extension for it.");
     if (!canWatch)
         return QCoreApplication::translate(
             "main", "App protection is off: this compositor offers no way to watch and hide "
@@ -227,7 +225,23 @@ WindowSystem chooseWindowSystem()
             chosen.workspace = std::make_unique<WlrWorkspace>(wayland);
         else if (PlasmaWorkspace::isOffered(wayland))
             chosen.workspace = std::make_unique<PlasmaWorkspace>(wayland);
-        problem = waylandProblem(wayland, chosen.workspace && chosen.workspace->isSupported());
+        else if (GnomeShellWorkspace::isGnomeShell()) {
+            // GNOME Shell: Veilmark's extension watches and hides, and keeps Veilmark's own shield
+            // windows above; without it, its reason says what to do.
+            // Kept when unsupported too: it says what is missing and can turn its extension on.
+            auto gnome = std::make_unique<GnomeShellWorkspace>();
+            if (gnome->isSupported()) {
+                chosen.keeper = std::make_unique<GnomeShellShieldKeeper>();
+                chosen.shield = std::make_unique<ShieldWindows>(chosen.keeper.get());
+            } else {
+                std::fprintf(stderr, "veilmark: %s\n", qPrintable(gnome->unsupportedReason()));
+                chosen.shield = std::make_unique<UnsupportedShieldDisplay>();
+            }
+            chosen.workspace = std::move(gnome);
+            return chosen;
+        }
+        if (problem.isEmpty())
+            problem = waylandProblem(wayland, chosen.workspace && chosen.workspace->isSupported());
         if (problem.isEmpty()) {
             chosen.shield =
                 std::make_unique<LayerShieldDisplay>(std::make_unique<LayerShellSurfaces>(wayland));
@@ -236,6 +250,7 @@ WindowSystem chooseWindowSystem()
         }
     }
     std::fprintf(stderr, "veilmark: %s\n", qPrintable(problem));
+    chosen.keeper.reset();
     chosen.workspace = std::make_unique<UnsupportedWorkspace>(problem);
     chosen.shield = std::make_unique<UnsupportedShieldDisplay>();
     return chosen;

@@ -19,6 +19,9 @@ expected='./etc/pam.d/veilmark
 ./usr/share/dbus-1/interfaces/org.veilmark.Veilmark1.xml
 ./usr/share/doc/veilmark/changelog.gz
 ./usr/share/doc/veilmark/copyright
+./usr/share/gnome-shell/extensions/veilmark@veilmark.org/extension.js
+./usr/share/gnome-shell/extensions/veilmark@veilmark.org/metadata.json
+./usr/share/gnome-shell/extensions/veilmark@veilmark.org/org.veilmark.Shell1.xml
 ./usr/share/icons/hicolor/scalable/apps/org.veilmark.Veilmark.svg
 ./usr/share/man/man1/veilmark.1.gz
 ./usr/share/metainfo/org.veilmark.Veilmark.metainfo.xml'

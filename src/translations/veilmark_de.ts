@@ -746,6 +746,77 @@ Exit-Status:
     </message>
 </context>
 <context>
+    <name>GnomeShellWorkspace</name>
+    <message>
+        <source>The bus name %1 of Veilmark&apos;s GNOME Shell extension is held by a process other than GNOME Shell, so Veilmark does not trust what it reports.</source>
+        <translation>Der Busname %1 der GNOME-Shell-Erweiterung von Veilmark gehört einem anderen Prozess als GNOME Shell, daher vertraut Veilmark ihren Angaben nicht.</translation>
+    </message>
+    <message>
+        <source>Veilmark cannot follow its GNOME Shell extension&apos;s signals: %1</source>
+        <translation>Veilmark kann den Signalen seiner GNOME-Shell-Erweiterung nicht folgen: %1</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension did not list the windows: %1</source>
+        <translation>Die GNOME-Shell-Erweiterung von Veilmark hat die Fenster nicht aufgelistet: %1</translation>
+    </message>
+    <message>
+        <source>There is no session bus, so Veilmark cannot reach GNOME Shell.</source>
+        <translation>Es gibt keinen Sitzungsbus, daher erreicht Veilmark GNOME Shell nicht.</translation>
+    </message>
+    <message>
+        <source>GNOME Shell does not answer on the session bus (%1), so Veilmark cannot watch applications.</source>
+        <translation>GNOME Shell antwortet nicht auf dem Sitzungsbus (%1), daher kann Veilmark keine Anwendungen beobachten.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension is installed but GNOME Shell has not loaded it yet: log out and back in, then turn on &quot;Veilmark&quot; in Extensions.</source>
+        <translation>Die GNOME-Shell-Erweiterung von Veilmark ist installiert, aber GNOME Shell hat sie noch nicht geladen: Melden Sie sich ab und wieder an und schalten Sie dann „Veilmark“ unter Erweiterungen ein.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension (%1) is not installed: reinstall Veilmark, log out and back in, then turn on &quot;Veilmark&quot; in Extensions.</source>
+        <translation>Die GNOME-Shell-Erweiterung von Veilmark (%1) ist nicht installiert: Installieren Sie Veilmark erneut, melden Sie sich ab und wieder an und schalten Sie dann „Veilmark“ unter Erweiterungen ein.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension is turned on but not running yet: log out and back in.</source>
+        <translation>Die GNOME-Shell-Erweiterung von Veilmark ist eingeschaltet, läuft aber noch nicht: Melden Sie sich ab und wieder an.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension failed to start: %1</source>
+        <translation>Die GNOME-Shell-Erweiterung von Veilmark konnte nicht starten: %1</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension does not support this version of GNOME Shell.</source>
+        <translation>Die GNOME-Shell-Erweiterung von Veilmark unterstützt diese Version von GNOME Shell nicht.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension is turned off: turn on &quot;Veilmark&quot; in Extensions (or run gnome-extensions enable %1).</source>
+        <translation>Die GNOME-Shell-Erweiterung von Veilmark ist ausgeschaltet: Schalten Sie „Veilmark“ unter Erweiterungen ein (oder führen Sie gnome-extensions enable %1 aus).</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension is not ready; log out and back in.</source>
+        <translation>Die GNOME-Shell-Erweiterung von Veilmark ist nicht bereit; melden Sie sich ab und wieder an.</translation>
+    </message>
+    <message>
+        <source>Turn On GNOME Shell Extension</source>
+        <translation>GNOME-Shell-Erweiterung einschalten</translation>
+    </message>
+    <message>
+        <source>Veilmark could not turn on its GNOME Shell extension: %1</source>
+        <translation>Veilmark konnte seine GNOME-Shell-Erweiterung nicht einschalten: %1</translation>
+    </message>
+    <message>
+        <source>GNOME Shell refused.</source>
+        <translation>GNOME Shell hat abgelehnt.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension is turned on: quit and reopen Veilmark to protect applications.</source>
+        <translation>Die GNOME-Shell-Erweiterung von Veilmark ist eingeschaltet: Beenden Sie Veilmark und öffnen Sie es erneut, um Anwendungen zu schützen.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension stopped (it was turned off, or GNOME Shell restarted).</source>
+        <translation>Die GNOME-Shell-Erweiterung von Veilmark wurde beendet (sie wurde ausgeschaltet oder GNOME Shell neu gestartet).</translation>
+    </message>
+</context>
+<context>
     <name>Guardian</name>
     <message>
         <source>cannot create its socket: %1</source>
@@ -1395,10 +1466,6 @@ Exit-Status:
     <message>
         <source>App protection is off: KWin shows its windows only to programs that an installed desktop entry names, and none names %1. Start the installed Veilmark; after installing it, log out and in once.</source>
         <translation>App-Schutz ist aus: KWin zeigt seine Fenster nur Programmen, die ein installierter Desktop-Eintrag nennt, und keiner nennt %1. Starten Sie das installierte Veilmark; melden Sie sich nach der Installation einmal ab und wieder an.</translation>
-    </message>
-    <message>
-        <source>App protection is off: GNOME Shell lets no application watch or hide other windows, and this version of Veilmark has no Shell extension for it.</source>
-        <translation>App-Schutz ist aus: GNOME Shell lässt keine Anwendung andere Fenster beobachten oder ausblenden, und diese Version von Veilmark hat keine Shell-Erweiterung dafür.</translation>
     </message>
     <message>
         <source>App protection is off: this compositor offers no way to watch and hide other applications&apos; windows.</source>

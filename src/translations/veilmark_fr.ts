@@ -746,6 +746,77 @@ Code de sortie&#xa0;:
     </message>
 </context>
 <context>
+    <name>GnomeShellWorkspace</name>
+    <message>
+        <source>The bus name %1 of Veilmark&apos;s GNOME Shell extension is held by a process other than GNOME Shell, so Veilmark does not trust what it reports.</source>
+        <translation>Le nom de bus %1 de l’extension GNOME Shell de Veilmark est détenu par un autre processus que GNOME Shell : Veilmark ne se fie donc pas à ce qu’il indique.</translation>
+    </message>
+    <message>
+        <source>Veilmark cannot follow its GNOME Shell extension&apos;s signals: %1</source>
+        <translation>Veilmark ne peut pas suivre les signaux de son extension GNOME Shell : %1</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension did not list the windows: %1</source>
+        <translation>L’extension GNOME Shell de Veilmark n’a pas listé les fenêtres : %1</translation>
+    </message>
+    <message>
+        <source>There is no session bus, so Veilmark cannot reach GNOME Shell.</source>
+        <translation>Il n’y a pas de bus de session : Veilmark ne peut donc pas joindre GNOME Shell.</translation>
+    </message>
+    <message>
+        <source>GNOME Shell does not answer on the session bus (%1), so Veilmark cannot watch applications.</source>
+        <translation>GNOME Shell ne répond pas sur le bus de session (%1) : Veilmark ne peut donc pas surveiller les applications.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension is installed but GNOME Shell has not loaded it yet: log out and back in, then turn on &quot;Veilmark&quot; in Extensions.</source>
+        <translation>L’extension GNOME Shell de Veilmark est installée, mais GNOME Shell ne l’a pas encore chargée : fermez la session et rouvrez-la, puis activez « Veilmark » dans Extensions.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension (%1) is not installed: reinstall Veilmark, log out and back in, then turn on &quot;Veilmark&quot; in Extensions.</source>
+        <translation>L’extension GNOME Shell de Veilmark (%1) n’est pas installée : réinstallez Veilmark, fermez la session et rouvrez-la, puis activez « Veilmark » dans Extensions.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension is turned on but not running yet: log out and back in.</source>
+        <translation>L’extension GNOME Shell de Veilmark est activée mais ne tourne pas encore : fermez la session et rouvrez-la.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension failed to start: %1</source>
+        <translation>L’extension GNOME Shell de Veilmark n’a pas pu démarrer : %1</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension does not support this version of GNOME Shell.</source>
+        <translation>L’extension GNOME Shell de Veilmark ne prend pas en charge cette version de GNOME Shell.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension is turned off: turn on &quot;Veilmark&quot; in Extensions (or run gnome-extensions enable %1).</source>
+        <translation>L’extension GNOME Shell de Veilmark est désactivée : activez « Veilmark » dans Extensions (ou lancez gnome-extensions enable %1).</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension is not ready; log out and back in.</source>
+        <translation>L’extension GNOME Shell de Veilmark n’est pas prête ; fermez la session et rouvrez-la.</translation>
+    </message>
+    <message>
+        <source>Turn On GNOME Shell Extension</source>
+        <translation>Activer l’extension GNOME Shell</translation>
+    </message>
+    <message>
+        <source>Veilmark could not turn on its GNOME Shell extension: %1</source>
+        <translation>Veilmark n’a pas pu activer son extension GNOME Shell : %1</translation>
+    </message>
+    <message>
+        <source>GNOME Shell refused.</source>
+        <translation>GNOME Shell a refusé.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension is turned on: quit and reopen Veilmark to protect applications.</source>
+        <translation>L’extension GNOME Shell de Veilmark est activée : quittez et rouvrez Veilmark pour protéger les applications.</translation>
+    </message>
+    <message>
+        <source>Veilmark&apos;s GNOME Shell extension stopped (it was turned off, or GNOME Shell restarted).</source>
+        <translation>L’extension GNOME Shell de Veilmark s’est arrêtée (elle a été désactivée, ou GNOME Shell a redémarré).</translation>
+    </message>
+</context>
+<context>
     <name>Guardian</name>
     <message>
         <source>cannot create its socket: %1</source>
@@ -1395,10 +1466,6 @@ Code de sortie&#xa0;:
     <message>
         <source>App protection is off: KWin shows its windows only to programs that an installed desktop entry names, and none names %1. Start the installed Veilmark; after installing it, log out and in once.</source>
         <translation>La protection des apps est désactivée : KWin ne montre ses fenêtres qu’aux programmes nommés par une entrée de bureau installée, et aucune ne nomme %1. Lancez le Veilmark installé ; après l’installation, fermez la session et rouvrez-la une fois.</translation>
-    </message>
-    <message>
-        <source>App protection is off: GNOME Shell lets no application watch or hide other windows, and this version of Veilmark has no Shell extension for it.</source>
-        <translation>La protection des apps est désactivée : GNOME Shell ne permet à aucune application d’observer ou de masquer d’autres fenêtres, et cette version de Veilmark n’a pas d’extension Shell pour cela.</translation>
     </message>
     <message>
         <source>App protection is off: this compositor offers no way to watch and hide other applications&apos; windows.</source>

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Drives the compositor of a test session started by sway-session.sh or kwin-session.sh.
+"""Drives the compositor of a test session started by sway-, kwin- or gnome-session.sh.
 
 Usage: rig.py outputs                    one line per output, left to right: NAME X Y WIDTH HEIGHT
        rig.py type TEXT                  types TEXT into the focused window
@@ -8,7 +8,7 @@ Usage: rig.py outputs                    one line per output, left to right: NAM
        rig.py screenshot INDEX|all FILE  one output (index from `outputs`) or all; FILE '-' is
                                          stdout; PPM, or PNG when FILE ends in .png
 
-Which compositor it talks to comes from VEILMARK_RIG (sway or kwin). On KWin, typing and screenshots
+Which compositor it talks to comes from VEILMARK_RIG (sway, kwin or gnome). On KWin, typing and screenshots
 use restricted interfaces: run this with the python binary the session granted them to
 ($VEILMARK_RIG_PYTHON). Exit status 0 on success, 1 with a message on stderr otherwise.
 """
@@ -347,6 +347,127 @@ def kwin_activate(app_id):
         raise RigError("KWin did not activate %s" % app_id)
 
 
+# --- GNOME Shell: D-Bus (Mutter, the shell, Veilmark's extension) --------------------------------
+
+
+def gnome_bus():
+    import dbus
+
+    return dbus, dbus.SessionBus()
+
+
+def gnome_outputs():
+    """The logical monitors from Mutter's DisplayConfig: name, position and current mode's size."""
+    dbus, bus = gnome_bus()
+    config = dbus.Interface(bus.get_object("org.gnome.Mutter.DisplayConfig", "/org/gnome/Mutter/DisplayConfig"),
+                            "org.gnome.Mutter.DisplayConfig")
+    _, monitors, logical, _ = config.GetCurrentState()
+    sizes = {}
+    for spec, modes, _ in monitors:
+        for mode in modes:
+            if mode[6].get("is-current"):
+                sizes[str(spec[0])] = (int(mode[1]), int(mode[2]))
+    found = []
+    for x, y, scale, _, _, specs, _ in logical:
+        width, height = sizes.get(str(specs[0][0]), (0, 0))
+        found.append((str(specs[0][0]), int(x), int(y), int(width / scale), int(height / scale)))
+    return sorted(found, key=lambda o: (o[1], o[2]))
+
+
+def gnome_extension():
+    dbus, bus = gnome_bus()
+    try:
+        return dbus, dbus.Interface(bus.get_object("org.veilmark.Shell", "/org/veilmark/Shell"),
+                                    "org.veilmark.Shell1")
+    except dbus.DBusException as e:
+        raise RigError("Veilmark's GNOME Shell extension is not on the bus: %s" % e.get_dbus_message())
+
+
+def gnome_windows():
+    _, shell = gnome_extension()
+    return [{"app_id": str(app_id), "focused": bool(focused), "visible": not minimized, "pid": int(pid)}
+            for _, app_id, pid, focused, minimized in shell.ListWindows()]
+
+
+def gnome_activate(app_id):
+    _, shell = gnome_extension()
+    ids = [window[0] for window in shell.ListWindows() if window[1] == app_id]
+    if not ids:
+        raise RigError("no window with app_id %s" % app_id)
+    if not shell.ActivateWindow(ids[0]):
+        raise RigError("the extension did not activate %s" % app_id)
+
+
+def gnome_type(text):
+    """Types through a Mutter remote desktop session; it ends when its creator leaves the bus, so
+    everything happens on this one connection."""
+    import time
+
+    dbus, bus = gnome_bus()
+    keysyms = {"\n": 0xff0d, "\t": 0xff09}
+    missing = [ch for ch in text if ch not in keysyms and not " " <= ch <= "~"]
+    if missing:
+        raise RigError("no keysym for %r" % "".join(missing))
+    desktop = dbus.Interface(bus.get_object("org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop"),
+                             "org.gnome.Mutter.RemoteDesktop")
+    session = dbus.Interface(bus.get_object("org.gnome.Mutter.RemoteDesktop", desktop.CreateSession()),
+                             "org.gnome.Mutter.RemoteDesktop.Session")
+    session.Start()
+
+    def key(keysym, pressed):
+        session.NotifyKeyboardKeysym(dbus.UInt32(keysym), dbus.Boolean(pressed))
+
+    # Keys of a new virtual keyboard are dropped until it is set up: a lone Shift goes first, with
+    # time around it.
+    time.sleep(0.5)
+    key(0xffe1, True)
+    key(0xffe1, False)
+    time.sleep(0.3)
+    for ch in text:
+        keysym = keysyms.get(ch, ord(ch))
+        key(keysym, True)
+        key(keysym, False)
+    session.Stop()
+
+
+def gnome_screenshot(index, path):
+    """GNOME Shell's own screenshot interface answers only the bus names of its screenshot tools;
+    on the session's private bus this process takes one of them (org.gnome.Screenshot)."""
+    dbus, bus = gnome_bus()
+    if bus.request_name("org.gnome.Screenshot", dbus.bus.NAME_FLAG_DO_NOT_QUEUE) != dbus.bus.REQUEST_NAME_REPLY_PRIMARY_OWNER:
+        raise RigError("the bus name org.gnome.Screenshot is taken")
+    shot = dbus.Interface(bus.get_object("org.gnome.Shell.Screenshot", "/org/gnome/Shell/Screenshot"),
+                          "org.gnome.Shell.Screenshot")
+    with tempfile.TemporaryDirectory() as scratch:
+        png = os.path.join(scratch, "shot.png")
+        try:
+            if index == "all":
+                done, _ = shot.Screenshot(False, False, png)
+            else:
+                outputs = gnome_outputs()
+                name = pick_output(outputs, index)
+                _, x, y, width, height = next(o for o in outputs if o[0] == name)
+                done, _ = shot.ScreenshotArea(x, y, width, height, False, png)
+        except dbus.DBusException as e:
+            raise RigError("GNOME Shell screenshot failed: %s" % e.get_dbus_message())
+        if not done:
+            raise RigError("GNOME Shell did not take the screenshot")
+        import gi
+
+        gi.require_version("GdkPixbuf", "2.0")
+        from gi.repository import GdkPixbuf
+
+        image = GdkPixbuf.Pixbuf.new_from_file(png)
+    width, height, stride, channels = image.get_width(), image.get_height(), image.get_rowstride(), image.get_n_channels()
+    pixels = image.get_pixels()
+    rgb = bytearray(width * height * 3)
+    for y in range(height):
+        row = pixels[y * stride:y * stride + width * channels]
+        for c in range(3):
+            rgb[y * width * 3 + c:(y + 1) * width * 3:3] = row[c::channels]
+    write_image(path, width, height, bytes(rgb))
+
+
 # --- commands ------------------------------------------------------------------------------------
 
 
@@ -362,6 +483,8 @@ COMMANDS = {
              "screenshot": sway_screenshot},
     "kwin": {"outputs": kwin_outputs, "type": kwin_type, "activate": kwin_activate, "windows": kwin_windows,
              "screenshot": kwin_screenshot},
+    "gnome": {"outputs": gnome_outputs, "type": gnome_type, "activate": gnome_activate, "windows": gnome_windows,
+              "screenshot": gnome_screenshot},
 }
 ARITY = {"outputs": 0, "type": 1, "activate": 1, "windows": 0, "screenshot": 2}
 
@@ -369,7 +492,7 @@ ARITY = {"outputs": 0, "type": 1, "activate": 1, "windows": 0, "screenshot": 2}
 def main(argv):
     rig = os.environ.get("VEILMARK_RIG")
     if rig not in COMMANDS:
-        print("rig.py: VEILMARK_RIG is %r; run inside sway-session.sh or kwin-session.sh" % rig, file=sys.stderr)
+        print("rig.py: VEILMARK_RIG is %r; run inside sway-, kwin- or gnome-session.sh" % rig, file=sys.stderr)
         return 1
     if len(argv) < 1 or argv[0] not in ARITY or len(argv) - 1 != ARITY[argv[0]]:
         print(__doc__, file=sys.stderr)
