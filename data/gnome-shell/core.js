@@ -56,14 +56,36 @@ function createVeilmarkShell({Gio, GLib, Meta, Shell, Main}, dir) {
             }),
             // Veilmark names the window by a title it may set a moment after asking.
             window.connect('notify::title', () => keepShieldFocus(global.display.focus_window)),
-            window.connect('shown', () => {
-                shown.add(window);
-                shieldWindow(window);
-                keepShieldFocus(global.display.focus_window);
-            }),
         ]);
+        whenDrawn(window, () => {
+            shown.add(window);
+            shieldWindow(window);
+            keepShieldFocus(global.display.focus_window);
+        });
         emit('WindowAdded', '((tsubb))', describe(window));
         shieldWindow(window);
+    }
+
+    // A new window counts as shown once its actor has drawn its first frame.
+    function whenDrawn(window, callback) {
+        const actor = window.get_compositor_private();
+        if (!actor) {
+            GLib.idle_add(GLib.PRIORITY_DEFAULT, () => {
+                if (windows.has(window))
+                    whenDrawn(window, callback);
+                return GLib.SOURCE_REMOVE;
+            });
+            return;
+        }
+        // Out of the signal: Mutter is still placing the window while it emits it.
+        const id = actor.connect('first-frame', () => {
+            actor.disconnect(id);
+            GLib.idle_add(GLib.PRIORITY_DEFAULT, () => {
+                if (windows.has(window))
+                    callback();
+                return GLib.SOURCE_REMOVE;
+            });
+        });
     }
 
     function untrack(window) {
