@@ -363,14 +363,14 @@ def gnome_outputs():
                             "org.gnome.Mutter.DisplayConfig")
     _, monitors, logical, _ = config.GetCurrentState()
     sizes = {}
-    for spec, modes, _ in monitors:
+    for monitor, modes, _ in monitors:
         for mode in modes:
             if mode[6].get("is-current"):
-                sizes[str(spec[0])] = (int(mode[1]), int(mode[2]))
+                sizes[str(monitor[0])] = (int(mode[1]), int(mode[2]))
     found = []
-    for x, y, scale, _, _, specs, _ in logical:
-        width, height = sizes.get(str(specs[0][0]), (0, 0))
-        found.append((str(specs[0][0]), int(x), int(y), int(width / scale), int(height / scale)))
+    for x, y, scale, _, _, shown_monitors, _ in logical:
+        width, height = sizes.get(str(shown_monitors[0][0]), (0, 0))
+        found.append((str(shown_monitors[0][0]), int(x), int(y), int(width / scale), int(height / scale)))
     return sorted(found, key=lambda o: (o[1], o[2]))
 
 

@@ -587,45 +587,30 @@ void LayerShellSurfaces::updateDevices()
         m_pointer = hold(wl_seat_get_pointer(seat));
         wl_pointer_add_listener(m_pointer, &Listeners::pointer, this);
     }
-    if (!keyboard || !pointer) {
-        // A device that went: released as when the shield goes down.
-        // The one that stays keeps its focus: KWin takes the pointer away and back while keys are
-        // typed through its fake input, and the keys must still reach the surface they were on.
-        wl_keyboard* keptKeyboard = keyboard ? std::exchange(m_keyboard, nullptr) : nullptr;
-        wl_pointer* keptPointer = pointer ? std::exchange(m_pointer, nullptr) : nullptr;
-        const int keyboardSurface = m_keyboardSurface;
-        const int pointerSurface = m_pointerSurface;
-        releaseDevices();
-        m_keyboard = keptKeyboard;
-        m_pointer = keptPointer;
-        if (keptKeyboard)
-            m_keyboardSurface = keyboardSurface;
-        if (keptPointer)
-            m_pointerSurface = pointerSurface;
-    }
+    // A device that went is released as when the shield goes down; the other keeps its focus: KWin
+    // takes the pointer away and back while keys are typed through its fake input, and the keys
+    // must still reach the surface they were on.
+    releaseDevices(!keyboard, !pointer);
 }
 
-void LayerShellSurfaces::releaseDevices()
+void LayerShellSurfaces::releaseDevices(bool keyboard, bool pointer)
 {
-    m_repeat.stop();
-    const bool release = m_connection.isConnected() && m_connection.seatVersion() >= 3 && m_connection.seat();
-    if (m_keyboard && m_connection.isConnected()) {
-        if (release)
-            wl_keyboard_release(m_keyboard);
-        else
-            wl_keyboard_destroy(m_keyboard);
+    const bool connected = m_connection.isConnected();
+    const bool release = connected && m_connection.seatVersion() >= 3 && m_connection.seat();
+    if (keyboard) {
+        m_repeat.stop();
+        if (m_keyboard && connected)
+            release ? wl_keyboard_release(m_keyboard) : wl_keyboard_destroy(m_keyboard);
+        m_keyboard = nullptr;
+        m_keyboardSurface = -1;
     }
-    if (m_pointer && m_connection.isConnected()) {
-        if (release)
-            wl_pointer_release(m_pointer);
-        else
-            wl_pointer_destroy(m_pointer);
+    if (pointer) {
+        if (m_pointer && connected)
+            release ? wl_pointer_release(m_pointer) : wl_pointer_destroy(m_pointer);
+        m_pointer = nullptr;
+        m_pointerSurface = -1;
+        m_buttons = Qt::NoButton;
     }
-    m_keyboard = nullptr;
-    m_pointer = nullptr;
-    m_keyboardSurface = -1;
-    m_pointerSurface = -1;
-    m_buttons = Qt::NoButton;
 }
 
 template <typename Proxy>

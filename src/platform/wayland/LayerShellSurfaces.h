@@ -64,7 +64,7 @@ private:
     void releaseBuffers(Surface& surface);
     void configure(Surface& surface, uint32_t serial, QSize size);
     void updateDevices();
-    void releaseDevices();
+    void releaseDevices(bool keyboard = true, bool pointer = true);
     // Puts a proxy made within open() on the queue open() waits on.
     template <typename Proxy>
     Proxy* hold(Proxy* proxy) const;
