@@ -25,11 +25,14 @@ public:
     {
         None,
         Sway,
-        KWin
+        KWin,
+        Gnome
     };
 
     ~WaylandRig()
     {
+        m_keyboard.closeWriteChannel();
+        m_keyboard.waitForFinished(5000);
         for (const auto& client : m_clients) {
             client->kill();
             client->waitForFinished(5000);
@@ -39,6 +42,8 @@ public:
     static Compositor compositor()
     {
         const QByteArray rig = qgetenv("VEILMARK_RIG");
+        if (rig == "gnome")
+            return Compositor::Gnome;
         return rig == "sway" ? Compositor::Sway : rig == "kwin" ? Compositor::KWin : Compositor::None;
     }
 
@@ -66,6 +71,19 @@ public:
     }
 
     bool type(const QString& text) { return tool({"type", text}); }
+
+    // Keeps a keyboard on the seat, as a real one is: without one the compositor has no keyboard
+    // focus to give, and one made for typing goes when the typing is done.
+    bool holdKeyboard()
+    {
+        m_keyboard.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_keyboard.start(python(), {qEnvironmentVariable("VEILMARK_RIG_TOOL"), "keyboard"});
+        if (!m_keyboard.waitForReadyRead(10000) || m_keyboard.readLine().trimmed() != "ready") {
+            m_error = QString("rig.py keyboard: %1").arg(m_keyboard.errorString());
+            return false;
+        }
+        return true;
+    }
     bool activate(const QString& appId) { return tool({"activate", appId}); }
 
     // One output (in the order of outputCount(), left to right), or all of them when -1.
@@ -136,9 +154,8 @@ private:
     // Runs rig.py with the interpreter the session granted the compositor's restricted interfaces.
     bool tool(const QStringList& args, QByteArray* output = nullptr)
     {
-        const QString python = qEnvironmentVariable("VEILMARK_RIG_PYTHON", "/usr/bin/python3");
         QProcess process;
-        process.start(python, QStringList{qEnvironmentVariable("VEILMARK_RIG_TOOL")} + args);
+        process.start(python(), QStringList{qEnvironmentVariable("VEILMARK_RIG_TOOL")} + args);
         if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
             process.exitCode() != 0) {
             const QString said = QString::fromUtf8(process.readAllStandardError()).trimmed();
@@ -152,6 +169,9 @@ private:
         return true;
     }
 
+    static QString python() { return qEnvironmentVariable("VEILMARK_RIG_PYTHON", "/usr/bin/python3"); }
+
     std::vector<std::unique_ptr<QProcess>> m_clients;
+    QProcess m_keyboard;
     QString m_error;
 };

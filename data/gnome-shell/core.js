@@ -124,10 +124,20 @@ function createVeilmarkShell({Gio, GLib, Meta, Shell, Main}, dir) {
         }
         throw new Error(`only the process that owns ${veilmarkName} may call ${invocation.get_method_name()}`);
     }
-    function forVeilmark(invocation, action) {
-        veilmarkCaller(invocation).then(pid => invocation.return_value(action(pid))).catch(e => {
-            invocation.return_dbus_error('org.veilmark.Shell1.Error.NotVeilmark', e.message);
+    // Calls are carried out in the order they came: one whose caller must first be checked (a few
+    // bus round trips) is not overtaken by the next (Veilmark takes its shield down, then brings
+    // the unlocked application forward).
+    let queue = Promise.resolve();
+    function inOrder(invocation, action) {
+        queue = queue.then(action).then(value => invocation.return_value(value), e => {
+            invocation.return_dbus_error(e.name?.startsWith('org.') ? e.name : 'org.veilmark.Shell1.Error.Failed',
+                e.message);
         });
+    }
+    function forVeilmark(invocation, action) {
+        inOrder(invocation, () => veilmarkCaller(invocation).then(action, e => {
+            throw Object.assign(new Error(e.message), {name: 'org.veilmark.Shell1.Error.NotVeilmark'});
+        }));
     }
 
     const isShield = window => shield !== null && window !== null && window.get_pid() === shield.pid;
@@ -155,6 +165,11 @@ function createVeilmarkShell({Gio, GLib, Meta, Shell, Main}, dir) {
         const target = titled ?? mine[0];
         if (target)
             Main.activateWindow(target);
+        else if (focus !== null)
+            // Until the shield's first window shows, the keyboard goes to no window at all, rather
+            // than to the one the shell would give it to (the next one down, when the protected
+            // application has just been minimized).
+            global.display.unset_input_focus(global.display.get_current_time_roundtrip());
     }
 
     function setShield(pid, on, title) {
@@ -186,18 +201,22 @@ function createVeilmarkShell({Gio, GLib, Meta, Shell, Main}, dir) {
         ListWindows() {
             return [...windows.keys()].map(describe);
         },
-        MinimizeWindow(id) {
-            const window = findWindow(id);
-            if (window === null || isShield(window))
-                return false;
-            window.minimize();
-            return true;
+        MinimizeWindowAsync([id], invocation) {
+            inOrder(invocation, () => {
+                const window = findWindow(id);
+                if (window === null || isShield(window))
+                    return new GLib.Variant('(b)', [false]);
+                window.minimize();
+                return new GLib.Variant('(b)', [true]);
+            });
         },
-        ActivateWindow(id) {
-            const window = findWindow(id);
-            if (window !== null)
-                Main.activateWindow(window);
-            return window !== null;
+        ActivateWindowAsync([id], invocation) {
+            inOrder(invocation, () => {
+                const window = findWindow(id);
+                if (window !== null)
+                    Main.activateWindow(window);
+                return new GLib.Variant('(b)', [window !== null]);
+            });
         },
         UnminimizeWindowAsync([id], invocation) {
             forVeilmark(invocation, () => {

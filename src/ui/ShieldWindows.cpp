@@ -40,8 +40,12 @@ ShieldWindows::ShieldWindows(ShieldKeeper* keeper)
 
 ShieldWindows::~ShieldWindows()
 {
-    // No signal may reach a half-destroyed display; the windows go before the engine they use.
+    // No signal may reach a half-destroyed display; the windows go before the engine they use. An
+    // open prompt is not told they went: it would move to the next one going, then into a window
+    // of its own, while the application shuts down.
     m_context.reset();
+    for (const std::unique_ptr<ShieldWindow>& window : m_windows)
+        QObject::disconnect(window.get(), &ShieldWindow::shownChanged, nullptr, nullptr);
     m_windows.clear();
     for (const QPointer<ShieldWindow>& window : std::as_const(m_retired))
         delete window.data();

@@ -5,6 +5,8 @@ Usage: rig.py outputs                    one line per output, left to right: NAM
        rig.py type TEXT                  types TEXT into the focused window
        rig.py activate APP_ID            focuses the window with that app_id
        rig.py windows                    one JSON object per toplevel: app_id, focused, visible, pid
+       rig.py keyboard                   keeps a keyboard on the seat until stdin closes; prints
+                                         "ready" once it is there
        rig.py screenshot INDEX|all FILE  one output (index from `outputs`) or all; FILE '-' is
                                          stdout; PPM, or PNG when FILE ends in .png
 
@@ -398,16 +400,12 @@ def gnome_activate(app_id):
         raise RigError("the extension did not activate %s" % app_id)
 
 
-def gnome_type(text):
-    """Types through a Mutter remote desktop session; it ends when its creator leaves the bus, so
-    everything happens on this one connection."""
+def gnome_keyboard_session():
+    """A Mutter remote desktop session, whose virtual keyboard exists once it has sent a key. The
+    session ends when its creator leaves the bus, so its user keeps this connection."""
     import time
 
     dbus, bus = gnome_bus()
-    keysyms = {"\n": 0xff0d, "\t": 0xff09}
-    missing = [ch for ch in text if ch not in keysyms and not " " <= ch <= "~"]
-    if missing:
-        raise RigError("no keysym for %r" % "".join(missing))
     desktop = dbus.Interface(bus.get_object("org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop"),
                              "org.gnome.Mutter.RemoteDesktop")
     session = dbus.Interface(bus.get_object("org.gnome.Mutter.RemoteDesktop", desktop.CreateSession()),
@@ -423,11 +421,46 @@ def gnome_type(text):
     key(0xffe1, True)
     key(0xffe1, False)
     time.sleep(0.3)
+    return session, key
+
+
+def gnome_type(text):
+    keysyms = {"\n": 0xff0d, "\t": 0xff09}
+    missing = [ch for ch in text if ch not in keysyms and not " " <= ch <= "~"]
+    if missing:
+        raise RigError("no keysym for %r" % "".join(missing))
+    session, key = gnome_keyboard_session()
     for ch in text:
         keysym = keysyms.get(ch, ord(ch))
         key(keysym, True)
         key(keysym, False)
     session.Stop()
+
+
+def hold_keyboard(start):
+    """A seat has a keyboard only while a keyboard device exists, and one made for typing goes when
+    the typing is done; real seats keep theirs. `start` makes one and returns how to end it."""
+    stop = start()
+    print("ready", flush=True)
+    sys.stdin.read()
+    stop()
+
+
+def gnome_keyboard():
+    hold_keyboard(lambda: gnome_keyboard_session()[0].Stop)
+
+
+def sway_keyboard():
+    def start():
+        process = subprocess.Popen(["wtype", "-s", "3600000", "-k", "Shift_L"])
+        return process.kill
+
+    hold_keyboard(start)
+
+
+def kwin_keyboard():
+    # KWin's seat keeps the keyboard of its fake input.
+    hold_keyboard(lambda: (lambda: None))
 
 
 def gnome_screenshot(index, path):
@@ -480,13 +513,13 @@ def pick_output(outputs, index):
 
 COMMANDS = {
     "sway": {"outputs": sway_outputs, "type": sway_type, "activate": sway_activate, "windows": sway_windows,
-             "screenshot": sway_screenshot},
+             "screenshot": sway_screenshot, "keyboard": sway_keyboard},
     "kwin": {"outputs": kwin_outputs, "type": kwin_type, "activate": kwin_activate, "windows": kwin_windows,
-             "screenshot": kwin_screenshot},
+             "screenshot": kwin_screenshot, "keyboard": kwin_keyboard},
     "gnome": {"outputs": gnome_outputs, "type": gnome_type, "activate": gnome_activate, "windows": gnome_windows,
-              "screenshot": gnome_screenshot},
+              "screenshot": gnome_screenshot, "keyboard": gnome_keyboard},
 }
-ARITY = {"outputs": 0, "type": 1, "activate": 1, "windows": 0, "screenshot": 2}
+ARITY = {"outputs": 0, "type": 1, "activate": 1, "windows": 0, "screenshot": 2, "keyboard": 0}
 
 
 def main(argv):
