@@ -1,5 +1,6 @@
 #include "TestDataHome.h"
 #include "app/AppState.h"
+#include "app/StatusReport.h"
 #include "auth/AuthenticationService.h"
 #include "auth/SessionManager.h"
 #include "fakes/FakeAppearance.h"
@@ -275,6 +276,23 @@ private slots:
         QVERIFY(changes.size() >= 1);
         QCOMPARE(rig.state->appProtectionProblem(), "Log out and in once.");
         QCOMPARE(rig.recorded().last(), "App protection unavailable|Log out and in once.");
+    }
+
+    // The backend lost while running (its Shell extension turned off): from then on nothing claims
+    // to be locked, and the activity log says why, once.
+    void backendLostWhileRunningIsSaid()
+    {
+        Rig rig([&](PolicySnapshot& s) { s.apps = {{"firefox-esr", "Firefox", QString(), true, true}}; });
+        rig.state->start();
+        QCOMPARE(StatusReport::of(*rig.state).entries.value(0).state, QStringLiteral("locked"));
+        QSignalSpy changes(rig.state.get(), &AppState::appProtectionChanged);
+        rig.workspace.supported = false;
+        emit rig.workspace.supportChanged();
+        emit rig.workspace.supportChanged();
+        QVERIFY(!rig.state->appProtectionSupported());
+        QCOMPARE(changes.size(), 2);
+        QCOMPARE(rig.recorded().filter("App protection unavailable").size(), 1);
+        QCOMPARE(StatusReport::of(*rig.state).entries.value(0).state, QStringLiteral("unwatched"));
     }
 
     // `system` follows the desktop's preference as it changes; light and dark ignore it.

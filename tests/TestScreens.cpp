@@ -262,6 +262,13 @@ private slots:
         QQuickItem* root = window->contentItem();
         QCOMPARE(textOf(root, "waylandNotice"),
                  "This compositor cannot hide windows. Folders, activity and settings work as usual.");
+        // Nothing watches applications here, so none of them is said to be locked.
+        rig.state->policy()->addApp(testApp("firefox-esr", "Firefox"));
+        QTRY_VERIFY(one(root, "status"));
+        QCOMPARE(textOf(root, "status"), "Not watched");
+        QVERIFY(collect(root, [](QQuickItem* i) {
+                    return i->objectName() == "unlock" && i->isVisible();
+                }).isEmpty());
         click(one(root, "sidebar-settings"));
         QCOMPARE(textOf(root, "authStatus"),
                  "No biometrics available — your account password is used as the fallback.");

@@ -38,7 +38,15 @@ AppState::AppState(const PlatformServices& platform, QObject* parent)
             applyAppearance();
     });
     connect(m_policy.get(), &PolicyStore::saveErrorChanged, this, &AppState::policySaveErrorChanged);
-    connect(&platform.workspace, &Workspace::supportChanged, this, &AppState::appProtectionChanged);
+    // A backend lost while running (its Shell extension turned off) watches nothing from then on:
+    // nothing may still say "Locked". Support that comes back needs a restart, which the reason says.
+    connect(&platform.workspace, &Workspace::supportChanged, this, [this] {
+        if (m_appProtectionSupported && !m_platform.workspace.isSupported()) {
+            m_appProtectionSupported = false;
+            m_log->record(LogEventKind::error, tr("App protection unavailable"), appProtectionProblem());
+        }
+        emit appProtectionChanged();
+    });
     // Each wrong password and unknown finger, not only each failed prompt, leaves a trace.
     connect(m_auth.get(), &AuthenticationService::attemptFailed, this,
             [this](const QString& reason, const QString& detail) {

@@ -76,7 +76,7 @@ private:
     void applyAppearance();
 
     PlatformServices m_platform;
-    const bool m_appProtectionSupported;
+    bool m_appProtectionSupported;
     bool m_started = false;
     bool m_dark = false;
     bool m_saveFailureRecorded = false;

@@ -178,6 +178,14 @@
         <source>Remove protection from %1</source>
         <translation>Schutz von %1 entfernen</translation>
     </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Not watched</source>
+        <translation>Nicht überwacht</translation>
+    </message>
 </context>
 <context>
     <name>AppState</name>

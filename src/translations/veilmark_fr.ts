@@ -178,6 +178,14 @@
         <source>Remove protection from %1</source>
         <translation>Retirer la protection de %1</translation>
     </message>
+    <message>
+        <source>Off</source>
+        <translation>Désactivé</translation>
+    </message>
+    <message>
+        <source>Not watched</source>
+        <translation>Non surveillé</translation>
+    </message>
 </context>
 <context>
     <name>AppState</name>

@@ -38,7 +38,7 @@ class ViewContext : public QObject
     Q_PROPERTY(SettingsModel* settings READ settings CONSTANT)
     Q_PROPERTY(DesktopEntryModel* installedApps READ installedApps CONSTANT)
     Q_PROPERTY(DirectoryModel* directories READ directories CONSTANT)
-    Q_PROPERTY(bool appProtectionSupported READ appProtectionSupported CONSTANT)
+    Q_PROPERTY(bool appProtectionSupported READ appProtectionSupported NOTIFY appProtectionChanged)
     Q_PROPERTY(QString appProtectionProblem READ appProtectionProblem NOTIFY appProtectionChanged)
     Q_PROPERTY(QString appProtectionRemedy READ appProtectionRemedy NOTIFY appProtectionChanged)
     Q_PROPERTY(QString version READ version CONSTANT)

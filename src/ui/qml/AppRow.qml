@@ -12,6 +12,8 @@ GlassCard {
     required property string name
     required property bool isEnabled
     required property bool unlocked
+    // False when nothing watches applications in this session: then nothing is locked either.
+    property bool watched: true
     required property var iconImage
     required property bool hasIcon
     required property int index
@@ -62,9 +64,11 @@ GlassCard {
             }
             RowLayout {
                 spacing: 6
-                StatusDot { locked: !row.unlocked }
+                StatusDot { locked: row.watched && row.isEnabled && !row.unlocked }
                 Text {
-                    text: row.unlocked ? qsTr("Unlocked") : qsTr("Locked")
+                    objectName: "status"
+                    text: !row.isEnabled ? qsTr("Off") : !row.watched ? qsTr("Not watched")
+                                                       : row.unlocked ? qsTr("Unlocked") : qsTr("Locked")
                     font.pixelSize: 11
                     color: Theme.secondary
                 }
@@ -89,7 +93,7 @@ GlassCard {
             id: unlock
 
             objectName: "unlock"
-            visible: !row.unlocked && row.isEnabled
+            visible: !row.unlocked && row.isEnabled && row.watched
             text: qsTr("Unlock")
             symbol: "lock.open.fill"
             spacing: 6

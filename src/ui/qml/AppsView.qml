@@ -83,6 +83,7 @@ Item {
 
                 width: ListView.view.width - 12
                 list: view.apps
+                watched: view.context.appProtectionSupported
                 onIndexChanged: rowList.keepInTabOrder(appRow)
                 Component.onCompleted: rowList.keepInTabOrder(appRow)
                 ListView.onPooled: visible = false
