@@ -107,8 +107,10 @@ QImage ScreenGrabber::grabShrunk(QScreen* screen, int factor)
         m_onServer = false;
     }
     const QImage whole = screen->grabWindow(0).toImage();
-    if (whole.isNull())
+    if (whole.isNull()) {
         qCWarning(lcUi) << "cannot grab the screen" << screen->name() << "; the shield has a plain backdrop";
+        return whole;
+    }
     const QSize small(std::max(1, whole.width() / factor), std::max(1, whole.height() / factor));
     // Nearest pixel, as the server does; the blur that follows hides the aliasing.
     return whole.scaled(small, Qt::IgnoreAspectRatio, Qt::FastTransformation);
