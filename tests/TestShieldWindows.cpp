@@ -193,6 +193,16 @@ private slots:
             }
         }
         shield.hideWindows();
+
+        // Destroyed under an open prompt (Veilmark quitting): the prompt is let go where it is, not
+        // moved from window to window as they go and then into one of its own.
+        auto going = std::make_unique<ShieldWindows>();
+        going->showWindows(model);
+        prompt.open(PresencePrompt::Mode::password, "unlock Firefox");
+        QVERIFY(prompt.host());
+        going.reset();
+        QVERIFY(!prompt.host() && !(prompt.view() && prompt.view()->isVisible()));
+        prompt.close();
     }
 
     // A monitor plugged in while the shield is up is covered at once; one unplugged takes its
