@@ -1,4 +1,5 @@
 #include "ShieldWindows.h"
+#include "WaylandBench.h"
 #include "apps/AppProtectionEngine.h"
 #include "apps/OverlayManager.h"
 #include "auth/AuthenticationService.h"
@@ -44,12 +45,7 @@ Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 // activation) and then one of this process's windows focused: the shield is on screen and holds
 // the keyboard. The same-run reference is the watcher's own round trip to the extension.
 namespace {
-using SteadyClock = std::chrono::steady_clock;
-
-double ms(SteadyClock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+using namespace WaylandBench;
 
 const QString Service = GnomeShellWorkspace::ServiceName;
 const QString Path = QStringLiteral("/org/veilmark/Shell");
@@ -157,19 +153,6 @@ private:
     std::optional<SteadyClock::time_point> m_activated, m_shown;
 };
 
-void report(const char* what, std::vector<double> samples)
-{
-    if (samples.empty()) {
-        std::printf("%-52s no samples\n", what);
-        return;
-    }
-    std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) {
-        return samples[std::min(samples.size() - 1, size_t(q * double(samples.size())))];
-    };
-    std::printf("%-52s n=%4zu  median %7.2f ms  p99 %7.2f ms  max %7.2f ms\n", what, samples.size(), at(0.5),
-                at(0.99), samples.back());
-}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -216,30 +199,6 @@ int main(int argc, char* argv[])
     policy.addApp({"bench.protected", "Protected", QString(), true, true});
     engine.start();
 
-    const auto client = [](const char* id, const char* colour) {
-        auto* process = new QProcess;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "wayland");
-        process->setProcessEnvironment(env);
-        process->start(VEILMARK_WAYLAND_TEST_CLIENT, {id, colour, "/dev/null"});
-        process->waitForReadyRead(10000);
-        return process;
-    };
-    // A real event loop, as Veilmark runs in: one that blocks between events sends its Wayland
-    // requests as it goes to sleep, where QTest's waits would hold them back.
-    const auto waitFor = [](const auto& condition, int timeoutMs = 5000) {
-        QEventLoop loop;
-        QTimer poll;
-        QElapsedTimer elapsed;
-        elapsed.start();
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (condition() || elapsed.elapsed() > timeoutMs)
-                loop.quit();
-        });
-        poll.start(1);
-        loop.exec();
-        return condition();
-    };
     // Asked of the extension from the watcher's connection, without waiting for the answer here.
     const auto activate = [&](const char* appId) {
         const quint64 id = watcher.windowOf(QString::fromLatin1(appId));
@@ -248,8 +207,8 @@ int main(int argc, char* argv[])
         });
     };
 
-    QProcess* other = client("bench.other", "#2040ff");
-    QProcess* protectedClient = client("bench.protected", "#ff2020");
+    QProcess* other = startClient("bench.other", "#2040ff");
+    QProcess* protectedClient = startClient("bench.protected", "#ff2020");
     if (!waitFor([&] { return overlay.isShown(); })) {
         std::fprintf(stderr, "BenchGnomeShield: the protected client was never shielded\n");
         return 1;

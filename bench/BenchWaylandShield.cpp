@@ -1,4 +1,5 @@
 #include "LayerShieldDisplay.h"
+#include "WaylandBench.h"
 #include "apps/AppProtectionEngine.h"
 #include "apps/OverlayManager.h"
 #include "auth/AuthenticationService.h"
@@ -16,11 +17,11 @@
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
 #include <QElapsedTimer>
-#include <QSet>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QQuickWindow>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtQml/QQmlExtensionPlugin>
@@ -42,15 +43,10 @@ Q_IMPORT_QML_PLUGIN(VeilmarkModelsPlugin)
 // under tests/wayland/sway-session.sh. A watcher on a connection and thread of its own stamps, on
 // arrival, the compositor reporting the protected window activated (or mapped, for a launch);
 // Veilmark's shield stamps the moment its backdrop is committed on every output, the moment its
-// views are made, and again once a round trip proves the compositor has taken the commits. The same-run reference is the
-// watcher's own round trip to the compositor.
+// views are made, and again once a round trip proves the compositor has taken the commits. The same-run
+// reference is the watcher's own round trip to the compositor.
 namespace {
-using SteadyClock = std::chrono::steady_clock;
-
-double ms(SteadyClock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
-}
+using namespace WaylandBench;
 
 // Reports on the wire as they arrive, on a thread of its own: when a window of `appId` is first
 // seen, and when it is reported activated.
@@ -283,20 +279,6 @@ private:
     WaylandConnection& m_connection;
 };
 
-void report(const char* what, std::vector<double> samples)
-{
-    if (samples.empty()) {
-        std::printf("%-58s no samples\n", what);
-        return;
-    }
-    std::sort(samples.begin(), samples.end());
-    const auto at = [&](double q) {
-        return samples[std::min(samples.size() - 1, size_t(q * double(samples.size())))];
-    };
-    std::printf("%-58s n=%4zu  median %7.2f ms  p99 %7.2f ms  max %7.2f ms\n", what, samples.size(), at(0.5),
-                at(0.99), samples.back());
-}
-
 // Asks sway without blocking: the event loop goes on, as it would while the user switches.
 void swaymsg(const QStringList& args)
 {
@@ -332,7 +314,8 @@ int main(int argc, char* argv[])
     AuthenticationService auth{authenticator, keychain};
     WlrWorkspace workspace(connection);
     DesktopEntryIndex installed;
-    auto stampedSurfaces = std::make_unique<StampedSurfaces>(std::make_unique<LayerShellSurfaces>(connection));
+    auto stampedSurfaces =
+        std::make_unique<StampedSurfaces>(std::make_unique<LayerShellSurfaces>(connection));
     StampedSurfaces& surfaces = *stampedSurfaces;
     LayerShieldDisplay layers(std::move(stampedSurfaces));
     StampedShield shield(layers, connection);
@@ -344,30 +327,6 @@ int main(int argc, char* argv[])
     QObject::connect(&workspace, &Workspace::didActivate, [&notified] { notified = SteadyClock::now(); });
     engine.start();
 
-    const auto client = [](const char* id, const char* colour) {
-        auto* process = new QProcess;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "wayland");
-        process->setProcessEnvironment(env);
-        process->start(VEILMARK_WAYLAND_TEST_CLIENT, {id, colour, "/dev/null"});
-        process->waitForReadyRead(10000);
-        return process;
-    };
-    // A real event loop, as Veilmark runs in: QTest::qWaitFor sleeps between its rounds, which would
-    // add its naps to every figure.
-    const auto waitFor = [](const auto& condition, int timeoutMs = 5000) {
-        QEventLoop loop;
-        QTimer poll;
-        QElapsedTimer elapsed;
-        elapsed.start();
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (condition() || elapsed.elapsed() > timeoutMs)
-                loop.quit();
-        });
-        poll.start(1);
-        loop.exec();
-        return condition();
-    };
     // Unlocked each time: the next cycle starts from an application that relocks when it leaves the
     // front (or quits), as it would in use. A cancelled prompt would leave it in front on sway,
     // which has no minimized state, and its shield would come straight back.
@@ -377,12 +336,12 @@ int main(int argc, char* argv[])
     };
 
     // Launch → covered: a protected client started anew each time, shown on top of an ordinary one.
-    QProcess* other = client("bench.other", "#2040ff");
+    QProcess* other = startClient("bench.other", "#2040ff");
     std::vector<double> launchCommitted, launchTaken, launchReference, launchCovered;
     for (int i = 0; i < launches; ++i) {
         watcher.arm();
         shield.committed.reset();
-        QProcess* protectedClient = client("bench.protected", "#ff2020");
+        QProcess* protectedClient = startClient("bench.protected", "#ff2020");
         if (!waitFor([&] { return shield.committed && watcher.mapped(); })) {
             std::fprintf(stderr, "launch %d: not covered (shield %s, committed %d, mapped %d, running %s)\n",
                          i, overlay.isShown() ? "up" : "down", bool(shield.committed), bool(watcher.mapped()),
@@ -401,10 +360,11 @@ int main(int argc, char* argv[])
     }
 
     // Activation → covered: the running protected client brought to the front again and again.
-    QProcess* protectedClient = client("bench.protected", "#ff2020");
+    QProcess* protectedClient = startClient("bench.protected", "#ff2020");
     waitFor([&] { return overlay.isShown(); });
     dismiss();
-    std::vector<double> activationCommitted, activationTaken, reference, notifiedAt, enteredAt, activationCovered;
+    std::vector<double> activationCommitted, activationTaken, reference, notifiedAt, enteredAt,
+        activationCovered;
     for (int i = 0; i < cycles; ++i) {
         swaymsg({"[app_id=\"bench.other\"]", "focus"});
         waitFor([&] { return !sessions.isAppUnlocked("bench.protected"); });
