@@ -89,12 +89,18 @@ public:
     {
         const std::lock_guard lock(m_mutex);
         m_activated.reset();
+        m_hidden.reset();
         m_shown.reset();
     }
     std::optional<SteadyClock::time_point> activated()
     {
         const std::lock_guard lock(m_mutex);
         return m_activated;
+    }
+    std::optional<SteadyClock::time_point> hidden()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_hidden;
     }
     std::optional<SteadyClock::time_point> shown()
     {
@@ -139,7 +145,10 @@ private:
         argument.beginStructure();
         argument >> id >> appId >> pid >> focus >> minimized;
         argument.endStructure();
+        const auto now = SteadyClock::now();
         const std::lock_guard lock(m_mutex);
+        if (minimized && m_activated && !m_hidden && id == m_byApp.value(m_appId))
+            m_hidden = now;
         m_pids.insert(id, pid);
         if (!appId.isEmpty())
             m_byApp.insert(appId, id);
@@ -150,7 +159,7 @@ private:
     std::mutex m_mutex;
     QHash<quint64, quint32> m_pids;
     QHash<QString, quint64> m_byApp;
-    std::optional<SteadyClock::time_point> m_activated, m_shown;
+    std::optional<SteadyClock::time_point> m_activated, m_hidden, m_shown;
 };
 
 } // namespace
@@ -213,7 +222,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "BenchGnomeShield: the protected client was never shielded\n");
         return 1;
     }
-    std::vector<double> shown, reference;
+    std::vector<double> hidden, shown, reference;
     int missed = 0;
     for (int i = 0; i < cycles; ++i) {
         // Unlocked, then relocked by another window coming to the front: it is minimized, locked.
@@ -231,6 +240,8 @@ int main(int argc, char* argv[])
             waitFor([&] { return overlay.isShown(); });
         } else {
             shown.push_back(ms(*watcher.shown() - *watcher.activated()));
+            if (watcher.hidden())
+                hidden.push_back(ms(*watcher.hidden() - *watcher.activated()));
         }
         double roundTrip = 0;
         QMetaObject::invokeMethod(&watcher, &Watcher::roundTripMs, Qt::BlockingQueuedConnection, &roundTrip);
@@ -243,6 +254,7 @@ int main(int argc, char* argv[])
     std::printf("%s, headless, %d screens; shield through Veilmark's extension (%d cycles missed)\n",
                 version.readAllStandardOutput().trimmed().constData(), int(QGuiApplication::screens().size()),
                 missed);
+    report("activation -> protected window minimized", hidden);
     report("activation -> shield on screen, holding the keyboard", shown);
     report("reference: D-Bus round trip to the extension", reference);
     protectedClient->kill();
