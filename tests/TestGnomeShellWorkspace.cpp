@@ -2,6 +2,7 @@
 #include "platform/wayland/GnomeShellWorkspace.h"
 
 #include <QDBusConnectionInterface>
+#include <QDBusInterface>
 #include <QDBusMessage>
 #include <QGuiApplication>
 #include <QPainter>
@@ -210,6 +211,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(shield.isActive(), 10000);
         QCOMPARE(window("veilmark.test.blue").value("focused").toBool(true), false);
         QVERIFY(WaylandRig::share(rig.screenshot(0), green) > 0.95);
+        // The overview (Super) would show every window and take the keyboard: it does not open.
+        QDBusInterface shell("org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell", bus);
+        shell.setProperty("OverviewActive", true);
+        QTest::qWait(500);
+        QVERIFY(!shell.property("OverviewActive").toBool());
+        QVERIFY(shield.isActive() && WaylandRig::share(rig.screenshot(0), green) > 0.95);
 
         // Veilmark leaving the bus takes the shield down with it.
         QVERIFY(bus.interface()->unregisterService("org.veilmark.Veilmark"));
