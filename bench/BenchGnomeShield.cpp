@@ -218,7 +218,7 @@ int main(int argc, char* argv[])
 
     QProcess* other = startClient("bench.other", "#2040ff");
     QProcess* protectedClient = startClient("bench.protected", "#ff2020");
-    if (!waitFor([&] { return overlay.isShown(); })) {
+    if (!spin(5000, [&] { return overlay.isShown(); })) {
         std::fprintf(stderr, "BenchGnomeShield: the protected client was never shielded\n");
         return 1;
     }
@@ -227,17 +227,17 @@ int main(int argc, char* argv[])
     for (int i = 0; i < cycles; ++i) {
         // Unlocked, then relocked by another window coming to the front: it is minimized, locked.
         authenticator.reply(Authenticator::Result::success);
-        waitFor([&] { return !overlay.isShown() && sessions.isAppUnlocked("bench.protected"); });
+        spin(5000, [&] { return !overlay.isShown() && sessions.isAppUnlocked("bench.protected"); });
         activate("bench.other");
-        waitFor([&] { return !sessions.isAppUnlocked("bench.protected"); });
-        waitFor([] { return false; }, 50); // the minimize settles
+        spin(5000, [&] { return !sessions.isAppUnlocked("bench.protected"); });
+        spin(50); // the minimize settles
         watcher.arm();
         activate("bench.protected");
-        if (!waitFor([&] { return watcher.shown().has_value(); })) {
+        if (!spin(5000, [&] { return watcher.shown().has_value(); })) {
             std::fprintf(stderr, "activation %d: no shield window took the focus (%s)\n", i,
                          watcher.activated() ? "activated" : "never activated");
             ++missed;
-            waitFor([&] { return overlay.isShown(); });
+            spin(5000, [&] { return overlay.isShown(); });
         } else {
             shown.push_back(ms(*watcher.shown() - *watcher.activated()));
             if (watcher.hidden())

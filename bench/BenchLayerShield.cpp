@@ -1,3 +1,4 @@
+#include "BenchSupport.h"
 #include "LayerShieldDisplay.h"
 #include "OverlaySurfaces.h"
 #include "PresencePromptWindow.h"
@@ -87,28 +88,6 @@ private:
     QHash<int, Stamps> m_stamps;
 };
 
-bool spin(int ms, const std::function<bool()>& done = {})
-{
-    QElapsedTimer timer;
-    timer.start();
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if ((done && done()) || timer.elapsed() >= ms)
-            loop.quit();
-    });
-    tick.start(1);
-    loop.exec();
-    return !done || done();
-}
-
-void printFigure(const char* what, std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    std::printf("%-58s median %6.2f ms, p99 %6.2f ms, max %6.2f ms\n", what, values[values.size() / 2],
-                values[std::min(values.size() - 1, values.size() * 99 / 100)], values.back());
-}
-
 void printMemory(const char* when)
 {
     std::printf("%-30s resident %.1f MiB (anonymous %.1f)\n", when, statusMiB("VmRSS:"),
@@ -173,9 +152,9 @@ int main(int argc, char* argv[])
     std::printf("%d cycles over %d outputs, %d incomplete\n", cycles, outputs, incomplete);
     if (committed.empty())
         return 1;
-    printFigure("showWindows() to backdrop committed on every output:", committed);
-    printFigure("showWindows() to the compositor's frame done on every one:", shown);
-    printFigure("showWindows() call (views made):", returned);
-    printFigure("showWindows() to the views' first frame committed:", drawn);
+    report("showWindows() to backdrop committed on every output:", committed);
+    report("showWindows() to the compositor's frame done on every one:", shown);
+    report("showWindows() call (views made):", returned);
+    report("showWindows() to the views' first frame committed:", drawn);
     return incomplete ? 1 : 0;
 }

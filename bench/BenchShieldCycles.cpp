@@ -1,3 +1,4 @@
+#include "BenchSupport.h"
 #include "PresencePromptWindow.h"
 #include "ProcessMemory.h"
 #include "ShieldWindows.h"
@@ -31,22 +32,6 @@ void printMemory(const char* when, int cycle)
     std::printf("%s %4d: resident %.1f MiB (anonymous %.1f, files %.1f)\n", when, cycle, statusMiB("VmRSS:"),
                 statusMiB("RssAnon:"), statusMiB("RssFile:"));
     std::fflush(stdout);
-}
-
-// Runs the event loop for `ms` (deferred deletions included), or until `done` holds.
-bool spin(int ms, const std::function<bool()>& done = {})
-{
-    QElapsedTimer timer;
-    timer.start();
-    QEventLoop loop;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if ((done && done()) || timer.elapsed() >= ms)
-            loop.quit();
-    });
-    tick.start(2);
-    loop.exec();
-    return !done || done();
 }
 
 // Waits until every visible Qt Quick window has drawn a frame after now.

@@ -332,7 +332,7 @@ int main(int argc, char* argv[])
     // which has no minimized state, and its shield would come straight back.
     const auto dismiss = [&] {
         authenticator.reply(Authenticator::Result::success);
-        waitFor([&] { return !overlay.isShown(); });
+        spin(5000, [&] { return !overlay.isShown(); });
     };
 
     // Launch → covered: a protected client started anew each time, shown on top of an ordinary one.
@@ -342,7 +342,7 @@ int main(int argc, char* argv[])
         watcher.arm();
         shield.committed.reset();
         QProcess* protectedClient = startClient("bench.protected", "#ff2020");
-        if (!waitFor([&] { return shield.committed && watcher.mapped(); })) {
+        if (!spin(5000, [&] { return shield.committed && watcher.mapped(); })) {
             std::fprintf(stderr, "launch %d: not covered (shield %s, committed %d, mapped %d, running %s)\n",
                          i, overlay.isShown() ? "up" : "down", bool(shield.committed), bool(watcher.mapped()),
                          qPrintable(workspace.runningApplications().join(',')));
@@ -356,22 +356,22 @@ int main(int argc, char* argv[])
         protectedClient->kill();
         protectedClient->waitForFinished();
         delete protectedClient;
-        waitFor([&] { return !workspace.runningApplications().contains("bench.protected"); });
+        spin(5000, [&] { return !workspace.runningApplications().contains("bench.protected"); });
     }
 
     // Activation → covered: the running protected client brought to the front again and again.
     QProcess* protectedClient = startClient("bench.protected", "#ff2020");
-    waitFor([&] { return overlay.isShown(); });
+    spin(5000, [&] { return overlay.isShown(); });
     dismiss();
     std::vector<double> activationCommitted, activationTaken, reference, notifiedAt, enteredAt,
         activationCovered;
     for (int i = 0; i < cycles; ++i) {
         swaymsg({"[app_id=\"bench.other\"]", "focus"});
-        waitFor([&] { return !sessions.isAppUnlocked("bench.protected"); });
+        spin(5000, [&] { return !sessions.isAppUnlocked("bench.protected"); });
         watcher.arm();
         shield.committed.reset();
         swaymsg({"[app_id=\"bench.protected\"]", "focus"});
-        if (!waitFor([&] { return shield.committed && watcher.activated(); })) {
+        if (!spin(5000, [&] { return shield.committed && watcher.activated(); })) {
             std::fprintf(stderr, "activation %d: not covered\n", i);
         } else {
             activationCommitted.push_back(ms(*shield.committed - *watcher.activated()));

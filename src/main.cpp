@@ -227,8 +227,8 @@ WindowSystem chooseWindowSystem()
             chosen.workspace = std::make_unique<PlasmaWorkspace>(wayland);
         else if (GnomeShellWorkspace::isGnomeShell()) {
             // GNOME Shell: Veilmark's extension watches and hides, and keeps Veilmark's own shield
-            // windows above; without it, its reason says what to do.
-            // Kept when unsupported too: it says what is missing and can turn its extension on.
+            // windows above. Kept when unsupported too: it says what is missing and can turn its
+            // extension on.
             auto gnome = std::make_unique<GnomeShellWorkspace>();
             if (gnome->isSupported()) {
                 chosen.keeper = std::make_unique<GnomeShellShieldKeeper>();
@@ -240,8 +240,7 @@ WindowSystem chooseWindowSystem()
             chosen.workspace = std::move(gnome);
             return chosen;
         }
-        if (problem.isEmpty())
-            problem = waylandProblem(wayland, chosen.workspace && chosen.workspace->isSupported());
+        problem = waylandProblem(wayland, chosen.workspace && chosen.workspace->isSupported());
         if (problem.isEmpty()) {
             chosen.shield =
                 std::make_unique<LayerShieldDisplay>(std::make_unique<LayerShellSurfaces>(wayland));
@@ -250,7 +249,6 @@ WindowSystem chooseWindowSystem()
         }
     }
     std::fprintf(stderr, "veilmark: %s\n", qPrintable(problem));
-    chosen.keeper.reset();
     chosen.workspace = std::make_unique<UnsupportedWorkspace>(problem);
     chosen.shield = std::make_unique<UnsupportedShieldDisplay>();
     return chosen;

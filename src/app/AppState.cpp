@@ -43,7 +43,7 @@ AppState::AppState(const PlatformServices& platform, QObject* parent)
     connect(&platform.workspace, &Workspace::supportChanged, this, [this] {
         if (m_appProtectionSupported && !m_platform.workspace.isSupported()) {
             m_appProtectionSupported = false;
-            m_log->record(LogEventKind::error, tr("App protection unavailable"), appProtectionProblem());
+            recordAppProtectionUnavailable();
         }
         emit appProtectionChanged();
     });
@@ -78,8 +78,13 @@ void AppState::applyAppProtectionRemedy()
 {
     if (appProtectionRemedy().isEmpty())
         return;
+    // The workspace says what changed (supportChanged), which the screens follow.
     m_platform.workspace.applyRemedy();
-    emit appProtectionChanged();
+    recordAppProtectionUnavailable();
+}
+
+void AppState::recordAppProtectionUnavailable()
+{
     m_log->record(LogEventKind::error, tr("App protection unavailable"), appProtectionProblem());
 }
 
@@ -105,7 +110,7 @@ void AppState::start()
     if (m_appProtectionSupported)
         m_appEngine->start();
     else
-        m_log->record(LogEventKind::error, tr("App protection unavailable"), appProtectionProblem());
+        recordAppProtectionUnavailable();
     QPointer<FolderProtectionEngine> folders(m_folderEngine.get());
     m_sessions->onFolderSessionExpired = [folders](const QUuid& id) {
         if (folders)

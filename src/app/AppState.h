@@ -38,7 +38,7 @@ public:
     KeychainService* keychain() const { return m_keychain.get(); }
     // The only way the views weaken protection: each change asks for proof first.
     ProtectionChanges* changes() const { return m_changes.get(); }
-    // Whether applications can be watched and hidden in this session; fixed for its life.
+    // Whether applications can be watched and hidden in this session; once false, false for the run.
     bool appProtectionSupported() const { return m_appProtectionSupported; }
     // Why not, when not: what the session lacks and what can be done about it.
     QString appProtectionProblem() const;
@@ -66,6 +66,8 @@ signals:
     void appProtectionChanged();
 
 private:
+    // Records in the activity log why applications are not protected.
+    void recordAppProtectionUnavailable();
     // Records in the activity log what the stores could not read at load.
     void reportUnreadableDocuments();
     // One error event per run of failed saves, not one per failed attempt.

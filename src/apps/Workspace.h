@@ -18,8 +18,9 @@ class Workspace : public QObject
 public:
     using QObject::QObject;
 
-    // Whether running applications can be watched and hidden in this session. Decided once, when
-    // the backend is chosen; app protection does not start when false.
+    // Whether running applications can be watched and hidden in this session. Decided when the
+    // backend is chosen; app protection does not start when false, and stops for good when it turns
+    // false later (supportChanged()).
     virtual bool isSupported() const = 0;
     // When not supported: what this session lacks and, where something can be done, what, in words
     // the Apps screen and the activity log show as they stand.

@@ -115,17 +115,21 @@ int LayerShieldDisplay::showWindows(ShieldModel& model)
     }
     m_shown = true;
     // Every output covered first; the views, which take some milliseconds each, after.
-    for (int surface : surfaces) {
-        if (QImage* buffer = m_surfaces->buffer(surface)) {
-            buffer->fill(backdropColour());
-            m_surfaces->present(surface, QRect(QPoint(), buffer->size()));
-        }
-    }
+    for (int surface : surfaces)
+        showBackdrop(surface);
     for (int surface : surfaces)
         cover(surface);
     updatePromptPlace();
     focus(keyTarget());
     return int(m_shields.size());
+}
+
+void LayerShieldDisplay::showBackdrop(int surface)
+{
+    if (QImage* buffer = m_surfaces->buffer(surface)) {
+        buffer->fill(backdropColour());
+        m_surfaces->present(surface, QRect(QPoint(), buffer->size()));
+    }
 }
 
 void LayerShieldDisplay::cover(int surface)
@@ -306,10 +310,7 @@ void LayerShieldDisplay::surfaceAdded(int surface)
 {
     if (!m_shown)
         return;
-    if (QImage* buffer = m_surfaces->buffer(surface)) {
-        buffer->fill(backdropColour());
-        m_surfaces->present(surface, QRect(QPoint(), buffer->size()));
-    }
+    showBackdrop(surface);
     cover(surface);
     updatePromptPlace();
 }

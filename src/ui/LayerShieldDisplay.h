@@ -52,7 +52,9 @@ private:
     void keyboardEntered(int surface) override;
     void pointerEntered(int surface) override;
 
-    // Shows the backdrop on `surface` at once, then makes its view.
+    // Presents the plain backdrop on `surface`, before its view exists.
+    void showBackdrop(int surface);
+    // Makes the view of `surface`, drawn on its next frame.
     void cover(int surface);
     Shield* find(int surface) const;
     void scheduleFrames();

@@ -10,8 +10,8 @@ struct xcb_connection_t;
 
 // Takes small pictures of screens for the shield's backdrop. On X11 the server shrinks the screen
 // itself (RENDER, nearest pixel) and sends only the small picture: a whole 1280×800 screen is 4 MB
-// to copy, and this runs between an activation and the shield. Elsewhere, or without RENDER, Qt's
-// own screen grab is shrunk here.
+// to copy, and this runs between an activation and the shield. Without RENDER, or on another
+// platform, Qt's own screen grab is shrunk here; on Wayland there is none (a null image).
 class ScreenGrabber
 {
 public:
@@ -28,6 +28,7 @@ private:
     void ensureTarget(QSize size);
     void releaseTarget();
 
+    bool m_wayland = false;
     xcb_connection_t* m_connection = nullptr;
     bool m_onServer = false;
     uint32_t m_root = 0;

@@ -56,12 +56,9 @@ void ShieldWindows::cover(const QList<QScreen*>& screens)
 {
     if (!m_engine)
         m_engine = std::make_unique<QQmlEngine>();
-    // Only an X server hands out pictures of the screen; elsewhere the backdrop is the tint alone.
-    const bool x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>() != nullptr;
     QList<QImage> backdrops;
     for (QScreen* screen : screens)
-        backdrops.append(x11 ? ImageBlur::backdrop(m_grabber->grabShrunk(screen, ImageBlur::BackdropShrink))
-                             : QImage());
+        backdrops.append(ImageBlur::backdrop(m_grabber->grabShrunk(screen, ImageBlur::BackdropShrink)));
     // Mapped first, so the screen is covered at once; the views are made after.
     const size_t first = m_windows.size();
     for (QScreen* screen : screens) {

@@ -112,7 +112,7 @@ X11Workspace::X11Workspace(const QByteArray& displayName, QObject* parent)
     connect(m_focusSettle, &QTimer::timeout, this, [this] {
         if (m_activeWindow == XCB_WINDOW_NONE && connected()) {
             setActiveApplication(QString());
-            emitPending();
+            emitQueuedChanges();
         }
     });
 
@@ -197,7 +197,7 @@ QStringList X11Workspace::runningApplications() const
 void X11Workspace::processEvents()
 {
     m_processingScheduled = false;
-    if (!emitPending()) {
+    if (!emitQueuedChanges()) {
         return;
     }
     while (checkConnection()) {
@@ -206,15 +206,10 @@ void X11Workspace::processEvents()
             break;
         }
         handle(event.get());
-        if (!emitPending()) {
+        if (!emitQueuedChanges()) {
             return;
         }
     }
-}
-
-bool X11Workspace::emitPending()
-{
-    return emitQueuedChanges();
 }
 
 X11Workspace::Event X11Workspace::nextEvent()

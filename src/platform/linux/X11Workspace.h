@@ -79,7 +79,6 @@ private:
     void updateActiveWindow();
     void followActiveWindow();
     void setActiveApplication(const QString& id);
-    bool emitPending();
     void scheduleProcessing() const;
     bool checkConnection();
 

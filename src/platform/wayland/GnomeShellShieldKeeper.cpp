@@ -7,9 +7,8 @@
 #include <QDBusPendingReply>
 #include <QLoggingCategory>
 
-namespace {
-Q_LOGGING_CATEGORY(lcGnomeShield, "veilmark.gnome")
-} // namespace
+// The GNOME Shell backend's, defined with the workspace.
+Q_DECLARE_LOGGING_CATEGORY(lcGnomeShell)
 
 GnomeShellShieldKeeper::GnomeShellShieldKeeper(const QDBusConnection& bus)
     : m_bus(bus)
@@ -42,8 +41,8 @@ void GnomeShellShieldKeeper::setShield(bool on, const QString& focusTitle)
                      [on](QDBusPendingCallWatcher* done) {
                          const QDBusPendingReply<> reply = *done;
                          if (reply.isError())
-                             qCWarning(lcGnomeShield) << "GNOME Shell did not" << (on ? "hold" : "release")
-                                                      << "the shield:" << reply.error().message();
+                             qCWarning(lcGnomeShell) << "GNOME Shell did not" << (on ? "hold" : "release")
+                                                     << "the shield:" << reply.error().message();
                          done->deleteLater();
                      });
 }

@@ -67,19 +67,18 @@ void ToplevelWorkspace::windowChanged(Window window, const QString& appId, quint
                 join(window, id);
         }
     }
-    WindowState& current = m_windows[window];
-    const bool activated = active && !current.active;
+    const bool activated = active && !state.active;
     if (activated)
-        current.activatedSinceHidden = true;
-    current.active = active;
+        state.activatedSinceHidden = true;
+    state.active = active;
     if (active)
-        if (Application* app = application(current.id))
+        if (Application* app = application(state.id))
             app->lastActive = window;
     // Reported at once: a compositor may send a window's activation and its loss in one batch (sway
     // tells of the window given back the keyboard only when another takes it), and an application
     // that was in front must be seen leaving it.
-    if (activated && !current.id.isEmpty())
-        setActiveApplication(current.id);
+    if (activated && !state.id.isEmpty())
+        setActiveApplication(state.id);
     m_settle->start();
     emitLater();
 }

@@ -8,8 +8,6 @@
 #include <QList>
 #include <QString>
 
-#include <deque>
-
 class QTimer;
 
 // The running applications of a Wayland session, from what a compositor tells about its toplevel

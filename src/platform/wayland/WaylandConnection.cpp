@@ -10,7 +10,8 @@
 #include <wayland-client.h>
 
 namespace {
-// The versions Veilmark speaks: wl_output 3 has release, wl_seat 5 has release for its devices.
+// The versions Veilmark speaks: wl_output 3 has release; wl_seat 7 has release for its devices and
+// hands out keymaps to be mapped privately.
 constexpr uint32_t OutputVersion = 3;
 constexpr uint32_t SeatVersion = 7;
 } // namespace
