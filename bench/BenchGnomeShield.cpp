@@ -1,18 +1,11 @@
+#include "ScriptedServices.h"
 #include "ShieldWindows.h"
 #include "WaylandBench.h"
 #include "apps/AppProtectionEngine.h"
 #include "apps/OverlayManager.h"
-#include "auth/AuthenticationService.h"
-#include "auth/KeychainService.h"
-#include "auth/SessionManager.h"
-#include "fakes/FakeAuthenticator.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeSecretStore.h"
 #include "platform/linux/DesktopEntryIndex.h"
 #include "platform/wayland/GnomeShellShieldKeeper.h"
 #include "platform/wayland/GnomeShellWorkspace.h"
-#include "store/EventLog.h"
-#include "store/PolicyStore.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -187,14 +180,8 @@ int main(int argc, char* argv[])
     thread.start();
     QMetaObject::invokeMethod(&watcher, &Watcher::start, Qt::BlockingQueuedConnection);
 
-    FakeClock clock;
-    FakeAuthenticator authenticator;
-    FakeSecretStore secrets;
-    KeychainService keychain{secrets};
-    PolicyStore policy;
-    EventLog log;
-    SessionManager sessions{clock};
-    AuthenticationService auth{authenticator, keychain};
+    ScriptedServices services;
+    auto& [clock, authenticator, secrets, keychain, policy, log, sessions, auth] = services;
     GnomeShellWorkspace workspace;
     if (!workspace.isSupported()) {
         std::fprintf(stderr, "BenchGnomeShield: %s\n", qPrintable(workspace.unsupportedReason()));

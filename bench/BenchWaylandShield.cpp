@@ -1,19 +1,12 @@
 #include "LayerShieldDisplay.h"
+#include "ScriptedServices.h"
 #include "WaylandBench.h"
 #include "apps/AppProtectionEngine.h"
 #include "apps/OverlayManager.h"
-#include "auth/AuthenticationService.h"
-#include "auth/KeychainService.h"
-#include "auth/SessionManager.h"
-#include "fakes/FakeAuthenticator.h"
-#include "fakes/FakeClock.h"
-#include "fakes/FakeSecretStore.h"
 #include "platform/linux/DesktopEntryIndex.h"
 #include "platform/wayland/LayerShellSurfaces.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WlrWorkspace.h"
-#include "store/EventLog.h"
-#include "store/PolicyStore.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
 #include <QElapsedTimer>
@@ -304,14 +297,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "BenchWaylandShield: run under tests/wayland/sway-session.sh\n");
         return 1;
     }
-    FakeClock clock;
-    FakeAuthenticator authenticator;
-    FakeSecretStore secrets;
-    KeychainService keychain{secrets};
-    PolicyStore policy;
-    EventLog log;
-    SessionManager sessions{clock};
-    AuthenticationService auth{authenticator, keychain};
+    ScriptedServices services;
+    auto& [clock, authenticator, secrets, keychain, policy, log, sessions, auth] = services;
     WlrWorkspace workspace(connection);
     DesktopEntryIndex installed;
     auto stampedSurfaces =
