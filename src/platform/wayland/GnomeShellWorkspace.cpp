@@ -110,11 +110,6 @@ bool GnomeShellWorkspace::isGnomeShell(const QDBusConnection& bus)
     return bus.isConnected() && bus.interface()->isServiceRegistered(ShellService);
 }
 
-QString GnomeShellWorkspace::problem(const QDBusConnection& bus)
-{
-    return diagnose(bus).reason;
-}
-
 QDBusMessage GnomeShellWorkspace::callShell(const QDBusConnection& bus, const QString& method)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(ShellService, QStringLiteral("/org/gnome/Shell"),

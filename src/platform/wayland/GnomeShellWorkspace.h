@@ -33,9 +33,6 @@ public:
 
     // GNOME Shell runs on this bus (whether or not the extension does).
     static bool isGnomeShell(const QDBusConnection& bus = QDBusConnection::sessionBus());
-    // Why the extension's interface is missing and what turns it on, from GNOME Shell's own view of
-    // its extensions; empty when the extension runs.
-    static QString problem(const QDBusConnection& bus = QDBusConnection::sessionBus());
 
     bool isSupported() const override;
     QString unsupportedReason() const override;

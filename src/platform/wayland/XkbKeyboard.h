@@ -21,7 +21,6 @@ public:
 
     // Reads the keymap (XKB text format) from `fd`, `size` bytes; takes the descriptor.
     bool setKeymap(int fd, uint32_t size);
-    bool hasKeymap() const { return m_state != nullptr; }
     void setModifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group);
     Qt::KeyboardModifiers modifiers() const;
 
